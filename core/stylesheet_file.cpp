@@ -1,0 +1,251 @@
+#include "stylesheet.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace rulecraft {
+
+namespace fs = std::filesystem;
+
+std::string assembleStylesheet(const SectionTexts& sections)
+{
+    std::size_t size = 0;
+    for (const std::string& section : sections)
+        size += section.size() + crlf.size();
+    std::string stylesheet;
+    stylesheet.reserve(size);
+    for (const std::string& section : sections) {
+        // A section of blanks counts: only the empty text is left out.
+        if (section.empty())
+            continue;
+        stylesheet += section;
+        stylesheet += crlf;
+    }
+    return stylesheet;
+}
+
+std::string savedTitle(std::string_view appVersion, std::string_view date)
+{
+    return "Rulecraft " + std::string(appVersion) + " :: File saved on " + std::string(date);
+}
+
+// ---- Windows-1252 --------------------------------------------------------------------
+
+namespace {
+
+// Windows-1252 bytes 0x80 to 0x9F; 0 where the code page leaves the byte undefined.
+constexpr std::array<char32_t, 32> cp1252High{
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+constexpr char unmappable = '?';
+
+std::optional<char> cp1252Byte(char32_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return static_cast<char>(c);
+    for (std::size_t i = 0; i < cp1252High.size(); ++i) {
+        if (cp1252High[i] == c)
+            return static_cast<char>(0x80 + i);
+    }
+    return std::nullopt;
+}
+
+// Decodes one UTF-8 sequence at text[pos]; returns the code point and its length, or
+// nullopt (length 1) for a malformed byte, so that each bad byte becomes one '?'.
+std::optional<char32_t> decodeUtf8(std::string_view text, std::size_t pos, std::size_t& length)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[pos + i]); };
+    const unsigned char lead = byte(0);
+    length = 1;
+    if (lead < 0x80)
+        return lead;
+
+    std::size_t extra = 0;
+    char32_t c = 0;
+    char32_t smallest = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        extra = 1, c = lead & 0x1F, smallest = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        extra = 2, c = lead & 0x0F, smallest = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        extra = 3, c = lead & 0x07, smallest = 0x10000;
+    } else {
+        return std::nullopt;
+    }
+    if (pos + extra >= text.size())
+        return std::nullopt;
+    for (std::size_t i = 1; i <= extra; ++i) {
+        if ((byte(i) & 0xC0) != 0x80)
+            return std::nullopt;
+        c = (c << 6) | (byte(i) & 0x3F);
+    }
+    const bool surrogate = c >= 0xD800 && c <= 0xDFFF;
+    if (c < smallest || c > 0x10FFFF || surrogate)
+        return std::nullopt;
+    length = extra + 1;
+    return c;
+}
+
+} // namespace
+
+std::string toWindows1252(std::string_view utf8)
+{
+    std::string bytes;
+    bytes.reserve(utf8.size());
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        // Plain ASCII runs are the common case; copy them without decoding.
+        if (static_cast<unsigned char>(utf8[pos]) < 0x80) {
+            bytes += utf8[pos++];
+            continue;
+        }
+        std::size_t length = 1;
+        const std::optional<char32_t> c = decodeUtf8(utf8, pos, length);
+        const std::optional<char> b = c ? cp1252Byte(*c) : std::nullopt;
+        bytes += b.value_or(unmappable);
+        pos += length;
+    }
+    return bytes;
+}
+
+// ---- Writing the file ----------------------------------------------------------------
+
+namespace {
+
+WriteResult failure(const fs::path& path, std::string_view why)
+{
+    return {false, path.string() + ": " + std::string(why)};
+}
+
+std::string systemError(int error)
+{
+    return std::strerror(error);
+}
+
+// Follows a chain of symbolic links to the file it finally names, which need not exist
+// yet, so that saving through a link writes the linked file and keeps the link.
+std::optional<fs::path> resolveLinks(fs::path path)
+{
+    constexpr int maxHops = 40;
+    for (int hop = 0; hop < maxHops; ++hop) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(path, error)))
+            return path;
+        fs::path target = fs::read_symlink(path, error);
+        if (error)
+            return std::nullopt;
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    return std::nullopt;
+}
+
+bool writeAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+mode_t defaultFileMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// Refuses what must not be replaced. The checks look at permission bits as well as at
+// access(), because a process running as root is granted access to a read-only file and
+// the rename would replace it anyway.
+std::optional<WriteResult> refusal(const fs::path& target, const fs::path& folder,
+                                   const struct stat* existing)
+{
+    struct stat folderStat {};
+    if (::stat(folder.c_str(), &folderStat) != 0)
+        return failure(target, "the folder " + folder.string() + " does not exist");
+    if (!S_ISDIR(folderStat.st_mode))
+        return failure(target, folder.string() + " is not a folder");
+    if (existing) {
+        if (S_ISDIR(existing->st_mode))
+            return failure(target, "this is a folder");
+        if (!S_ISREG(existing->st_mode))
+            return failure(target, "this is not a regular file");
+        if ((existing->st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+            return failure(target, "the file is read-only");
+        if (::access(target.c_str(), W_OK) != 0)
+            return failure(target, "you may not write this file (" + systemError(errno) + ")");
+    }
+    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+        return failure(target, "you may not write in the folder " + folder.string());
+    return std::nullopt;
+}
+
+} // namespace
+
+WriteResult writeStylesheet(const std::string& path, std::string_view text)
+{
+    if (path.empty())
+        return {false, "no file name was given"};
+    const std::optional<fs::path> resolved = resolveLinks(path);
+    if (!resolved)
+        return failure(path, "the link cannot be followed");
+    const fs::path& target = *resolved;
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+
+    struct stat existingStat {};
+    const bool exists = ::stat(target.c_str(), &existingStat) == 0;
+    if (auto refused = refusal(target, folder, exists ? &existingStat : nullptr))
+        return *refused;
+
+    // The new text goes into a temporary file beside the target and replaces it by a
+    // rename, so an earlier file is never left half-written.
+    std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        return failure(target, "cannot create a file in " + folder.string() + " (" +
+                                   systemError(errno) + ")");
+    const auto abandon = [&](const std::string& why) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        return failure(target, why);
+    };
+
+    std::string bytes = toWindows1252(text);
+    bytes += crlf;
+    if (!writeAll(fd, bytes) || ::fsync(fd) != 0)
+        return abandon("writing failed (" + systemError(errno) + ")");
+    const mode_t mode = exists ? (existingStat.st_mode & 07777) : defaultFileMode();
+    if (::fchmod(fd, mode) != 0)
+        return abandon("cannot set the permissions (" + systemError(errno) + ")");
+    if (exists && ::fchown(fd, existingStat.st_uid, existingStat.st_gid) != 0) {
+        // Only root may give a file away; the user's own files keep their owner anyway.
+    }
+    if (::close(fd) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        return failure(target, "writing failed (" + systemError(error) + ")");
+    }
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        return failure(target, "cannot replace the file (" + systemError(error) + ")");
+    }
+    return {};
+}
+
+} // namespace rulecraft
