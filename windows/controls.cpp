@@ -1,0 +1,187 @@
+#include "controls.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDate>
+#include <QIcon>
+#include <QLocale>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyleFactory>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <cmath>
+
+namespace rulecraft::windows {
+
+QRect twipsRect(int left, int top, int width, int height)
+{
+    return {twips(left), twips(top), twips(width), twips(height)};
+}
+
+int pointsToPixels(double points)
+{
+    return static_cast<int>(std::lround(points * 96.0 / 72.0));
+}
+
+QString interfaceFontFamily()
+{
+    // Liberation Sans and Arimo share Arial's metrics, which the layout was drawn for.
+    const QStringList installed = QFontDatabase::families();
+    for (const char* family : {"Liberation Sans", "Arimo", "Arial"}) {
+        if (installed.contains(QLatin1String(family)))
+            return QLatin1String(family);
+    }
+    QFont fallback;
+    fallback.setStyleHint(QFont::SansSerif);
+    return fallback.defaultFamily();
+}
+
+QFont interfaceFont(int pixelSize)
+{
+    QFont font(interfaceFontFamily());
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+void applyApplicationLook()
+{
+    // One style everywhere, so that the designed geometry looks the same on every desktop.
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setFont(interfaceFont(11));
+}
+
+void placeClientArea(QWidget* window, const QRect& area)
+{
+    QRect place = area;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect visible = screen->availableGeometry();
+        place.moveLeft(std::clamp(place.left(), visible.left(),
+                                  std::max(visible.left(), visible.right() + 1 - place.width())));
+        place.moveTop(std::clamp(place.top(), visible.top(),
+                                 std::max(visible.top(), visible.bottom() + 1 - place.height())));
+    }
+    // setGeometry places the client area; move() would place the frame.
+    window->setGeometry(place);
+}
+
+void setFixedClientSize(QWidget* window, int widthTwips, int heightTwips)
+{
+    window->setFixedSize(twips(widthTwips), twips(heightTwips));
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
+                        const QRect& place)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setAutoDefault(false);
+    button->setGeometry(place);
+    return button;
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, const QRect& place)
+{
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setGeometry(place);
+    return label;
+}
+
+QLineEdit* makeTextBox(QWidget* parent, const char* name, const QRect& place)
+{
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setGeometry(place);
+    return box;
+}
+
+QPlainTextEdit* makeTextArea(QWidget* parent, const char* name, const QRect& place)
+{
+    auto* box = new QPlainTextEdit(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setTabChangesFocus(true);
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    box->setGeometry(place);
+    return box;
+}
+
+QComboBox* makeDropDown(QWidget* parent, const char* name, const QRect& place)
+{
+    auto* box = new QComboBox(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setCompleter(nullptr);
+    box->setGeometry(place);
+    return box;
+}
+
+void setTabChain(QWidget* window, std::initializer_list<const char*> names)
+{
+    QWidget* previous = nullptr;
+    for (const char* name : names) {
+        auto* control = window->findChild<QWidget*>(QLatin1String(name));
+        Q_ASSERT_X(control, "setTabChain", name);
+        if (previous)
+            QWidget::setTabOrder(previous, control);
+        previous = control;
+    }
+}
+
+QIcon applicationIcon()
+{
+    QIcon icon;
+    for (int size : {32, 64, 128})
+        icon.addFile(QStringLiteral(":/rulecraft/icon-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+QString shortDateToday()
+{
+    return QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+}
+
+QString toQt(std::string_view utf8)
+{
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+std::string toCore(const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    return {utf8.constData(), static_cast<std::size_t>(utf8.size())};
+}
+
+std::string boxText(const QPlainTextEdit* box)
+{
+    QString text = box->document()->toRawText();
+    // The document keeps each line break as a paragraph separator (Enter, or a pasted line
+    // break of any kind) or a line separator (Shift+Enter).
+    text.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
+    text.replace(QChar::LineSeparator, QLatin1String("\r\n"));
+    return toCore(text);
+}
+
+void setBoxText(QPlainTextEdit* box, std::string_view text)
+{
+    box->setPlainText(toQt(text));
+}
+
+void appendToBox(QPlainTextEdit* box, std::string_view text)
+{
+    QTextCursor end(box->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(toQt(text));
+}
+
+} // namespace rulecraft::windows

@@ -1,0 +1,56 @@
+#include "frmAbout.h"
+
+#include "controls.h"
+#include "stylesheet.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace rulecraft::windows {
+
+const char* const frmAbout::credits =
+    "Rulecraft writes Cascading Style Sheets by point and click.\r\n"
+    "Choose a tag, collect its declarations, commit the rule into its section,\r\n"
+    "and save the stylesheet as a text, HTML or CSS file.\r\n"
+    "\r\n"
+    "Written in C++ with Qt 6 Widgets by the Rulecraft developers.\r\n"
+    "Free to use, copy and change.\r\n";
+
+frmAbout::frmAbout(QWidget* parent) : QWidget(parent, toolWindowFlags)
+{
+    setObjectName(QStringLiteral("frmAbout"));
+    setWindowTitle(QStringLiteral("Rulecraft About"));
+    setWindowIcon(applicationIcon());
+
+    QLabel* version = makeLabel(this, "Label1", QString(), twipsRect(120, 120, 9135, 375));
+    version->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    QFont bold = interfaceFont(pointsToPixels(14.25));
+    bold.setBold(true);
+    version->setFont(bold);
+
+    QPlainTextEdit* text = makeTextArea(this, "Text1", twipsRect(120, 720, 8295, 2055));
+    text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setBoxText(text, credits);
+    text->setReadOnly(true);
+    // Selectable with the mouse, but Tab goes straight to OK.
+    text->setFocusPolicy(Qt::ClickFocus);
+    QPalette buttonFace = text->palette();
+    buttonFace.setColor(QPalette::Base, buttonFace.color(QPalette::Button));
+    text->setPalette(buttonFace);
+
+    QPushButton* ok = makeButton(this, "cmdOK", QStringLiteral("OK"), twipsRect(8520, 2400, 735, 255));
+    connect(ok, &QPushButton::clicked, this, &QWidget::close);
+
+    setFixedClientSize(this, 9345, 2730);
+    Form_Load();
+    ok->setFocus();
+}
+
+void frmAbout::Form_Load()
+{
+    findChild<QLabel*>(QStringLiteral("Label1"))
+        ->setText(QStringLiteral("Rulecraft Version ") + toQt(modVar.AppVersion));
+}
+
+} // namespace rulecraft::windows

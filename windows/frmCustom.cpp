@@ -1,0 +1,37 @@
+#include "frmCustom.h"
+
+#include "controls.h"
+#include "frmSelection.h"
+#include "instances.h"
+#include "stylesheet.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace rulecraft::windows {
+
+frmCustom::frmCustom(QWidget* parent) : QWidget(parent, toolWindowFlags)
+{
+    setObjectName(QStringLiteral("frmCustom"));
+    setWindowTitle(QStringLiteral("Custom Tag"));
+
+    // Made before the name box, which is drawn over the label's right part.
+    makeLabel(this, "Label1", QStringLiteral("Tag Name:"), twipsRect(120, 120, 1215, 255));
+    txtName = makeTextBox(this, "txtName", twipsRect(1080, 120, 3495, 285));
+    connect(makeButton(this, "Command1", QStringLiteral("Create"), twipsRect(1680, 480, 1215, 255)),
+            &QPushButton::clicked, this, &frmCustom::Command1_Click);
+    setTabChain(this, {"txtName", "Command1"});
+
+    setFixedClientSize(this, 4680, 795);
+    placeClientArea(this, twipsRect(165, 6255, 4680, 795));
+    txtName->setFocus();
+}
+
+void frmCustom::Command1_Click()
+{
+    chooseCustomTag(toCore(txtName->text()));
+    openWindow<frmSelection>();
+    close();
+}
+
+} // namespace rulecraft::windows

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+class QPlainTextEdit;
+
+namespace rulecraft {
+class SectionSet;
+struct CatalogueTag;
+} // namespace rulecraft
+
+namespace rulecraft::windows {
+
+class CommonDialog;
+
+// The start-up window: the tag buttons, the six sections of the document, and the Save,
+// About and Exit commands. It owns the common dialog component and the stylesheet buffer.
+class frmMain : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit frmMain(QWidget* parent);
+    ~frmMain() override;
+
+    SectionSet& sections();
+    CommonDialog& commonDialog();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void Form_Load();
+    void chooseTag(const CatalogueTag& tag);
+    void cmdH_Click();
+    void cmdCustom_Click();
+    void cmdSave_Click();
+    void cmdAbout_Click();
+    void cmdExit_Click();
+
+    void buildTagColumn();
+    void buildSectionColumn();
+    void buildCommandColumn();
+    void setTabOrder();
+
+    std::array<QPlainTextEdit*, 6> sectionBoxes_{};
+    QPlainTextEdit* h = nullptr;
+    CommonDialog* CDone = nullptr;
+    std::unique_ptr<SectionSet> sections_;
+};
+
+} // namespace rulecraft::windows

@@ -1,0 +1,162 @@
+#include "frmSelection.h"
+
+#include "commondialog.h"
+#include "controls.h"
+#include "frmMain.h"
+#include "instances.h"
+#include "stylesheet.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace rulecraft::windows {
+
+namespace {
+
+constexpr int firstRowTop = 720;
+constexpr int rowHeight = 360;
+constexpr int colourRowTop = 2880;
+
+std::string rowControlName(std::string_view prefix, std::string_view group)
+{
+    return std::string(prefix) + std::string(group);
+}
+
+} // namespace
+
+frmSelection::frmSelection(QWidget* parent)
+    : QWidget(parent, toolWindowFlags)
+{
+    setObjectName(QStringLiteral("frmSelection"));
+
+    auto* heading = makeLabel(this, "Label", QString(), twipsRect(120, 120, 6855, 495));
+    heading->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    heading->setFont(interfaceFont(pointsToPixels(13.5)));
+
+    buildPropertyRows();
+    buildColourRow();
+
+    cmdAddSelection = makeButton(this, "cmdAddSelection", QStringLiteral("Add Selection"),
+                                 twipsRect(240, 3240, 1215, 495));
+    cmdAddSelection->setEnabled(false);
+    connect(cmdAddSelection, &QPushButton::clicked, this, &frmSelection::cmdAddSelection_Click);
+
+    txtHolder = makeTextArea(this, "txtHolder", twipsRect(1560, 3240, 5415, 3855));
+    txtHolder->setReadOnly(true);
+    // Read-only, but still reached by Tab and selectable from the keyboard for copying.
+    txtHolder->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    txtHolder->setFocusPolicy(Qt::StrongFocus);
+    connect(txtHolder, &QPlainTextEdit::textChanged, this, &frmSelection::txtHolder_Change);
+
+    connect(makeButton(this, "cmdClose", QStringLiteral("Close Window"),
+                       twipsRect(240, 6480, 1215, 495)),
+            &QPushButton::clicked, this, &QWidget::close);
+
+    setTabChain(this, {"cFont",       "tFont",       "cAFont",      "cText",     "tText",
+                       "cAText",      "cPadding",    "tPadding",    "cAPadding", "cBorder",
+                       "tBorder",     "cABorder",    "cMargin",     "tMargin",   "cAMargin",
+                       "cBackground", "tBackground", "cABackground", "tColor",   "cAColor",
+                       "cmdAddSelection", "txtHolder", "cmdClose", "cmdSelColor"});
+
+    setFixedClientSize(this, 7035, 7095);
+    placeClientArea(this, twipsRect(7905, 3780, 7035, 7095));
+    Form_Load();
+    rows_.front().subProperty->setFocus();
+}
+
+void frmSelection::buildPropertyRows()
+{
+    int top = firstRowTop;
+    int labelNumber = 8;
+    for (const GroupInfo& group : propertyGroups()) {
+        if (group.group == PropertyGroup::Color)
+            continue;
+        const std::string name(group.name);
+        makeLabel(this, ("Label" + std::to_string(labelNumber--)).c_str(),
+                  toQt(name) + QLatin1Char(':'), twipsRect(120, top, 1215, 285));
+        QComboBox* subProperty =
+            makeDropDown(this, rowControlName("c", name).c_str(), twipsRect(1440, top, 1965, 315));
+        QLineEdit* value =
+            makeTextBox(this, rowControlName("t", name).c_str(), twipsRect(3480, top, 2895, 285));
+        rows_.push_back({group.group, subProperty, value});
+        QPushButton* add = makeButton(this, rowControlName("cA", name).c_str(), QStringLiteral("Add"),
+                                      twipsRect(6480, top, 495, 255));
+        connect(add, &QPushButton::clicked, this,
+                [this, index = rows_.size() - 1] { addDeclaration(rows_[index]); });
+        top += rowHeight;
+    }
+}
+
+void frmSelection::buildColourRow()
+{
+    makeLabel(this, "Label2", QStringLiteral("Color:"), twipsRect(120, colourRowTop, 1215, 285));
+    tColor = makeTextBox(this, "tColor", twipsRect(1440, colourRowTop, 2895, 285));
+    rows_.push_back({PropertyGroup::Color, nullptr, tColor});
+    connect(makeButton(this, "cAColor", QStringLiteral("Add"),
+                       twipsRect(4440, colourRowTop, 495, 255)),
+            &QPushButton::clicked, this, [this] { addDeclaration(rows_.back()); });
+    connect(makeButton(this, "cmdSelColor", QStringLiteral("Select Color"),
+                       twipsRect(5040, colourRowTop, 1215, 255)),
+            &QPushButton::clicked, this, &frmSelection::cmdSelColor_Click);
+}
+
+void frmSelection::Form_Load()
+{
+    for (const Row& row : rows_) {
+        if (!row.subProperty)
+            continue;
+        for (std::string_view entry : groupInfo(row.group).subProperties)
+            row.subProperty->addItem(toQt(entry));
+        // Filling the list selects its first entry; the box starts empty.
+        row.subProperty->setCurrentIndex(-1);
+        row.subProperty->setEditText(QString());
+    }
+    captureEditTag();
+    findChild<QLabel*>(QStringLiteral("Label"))->setText(toQt(editorHeading(modVar.EditKey)));
+    setWindowTitle(toQt(editorTitle(modVar.EditKey)));
+}
+
+void frmSelection::addDeclaration(const Row& row)
+{
+    const QString subProperty = row.subProperty ? row.subProperty->currentText() : QString();
+    appendToBox(txtHolder,
+                declarationText(row.group, toCore(subProperty), toCore(row.value->text())));
+    if (row.subProperty)
+        row.subProperty->setEditText(QString());
+    row.value->clear();
+    if (row.subProperty)
+        row.subProperty->setFocus();
+    else
+        row.value->setFocus();
+}
+
+void frmSelection::txtHolder_Change()
+{
+    cmdAddSelection->setEnabled(true);
+}
+
+void frmSelection::cmdAddSelection_Click()
+{
+    frmMain* main = openInstance<frmMain>();
+    if (main)
+        storeSelection(modVar.EditKey, boxText(txtHolder), main->sections());
+    close();
+}
+
+void frmSelection::cmdSelColor_Click()
+{
+    frmMain* main = openInstance<frmMain>();
+    if (!main)
+        return;
+    CommonDialog& CDone = main->commonDialog();
+    CDone.CancelError = true;
+    CDone.Flags = CommonDialog::ColorInit;
+    if (!CDone.ShowColor(this))
+        return;
+    tColor->setText(toQt(colourToHex(CDone.Color)));
+}
+
+} // namespace rulecraft::windows
