@@ -11,6 +11,12 @@ struct ColourCase {
     std::string hex;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const ColourCase& c, std::ostream* os)
+{
+    *os << c.value;
+}
+
 class ColourNotation : public testing::TestWithParam<ColourCase> {};
 
 } // namespace

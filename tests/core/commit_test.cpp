@@ -11,6 +11,12 @@ struct RouteCase {
     Section section;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const RouteCase& c, std::ostream* os)
+{
+    *os << '"' << c.key << '"';
+}
+
 class Routing : public testing::TestWithParam<RouteCase> {};
 
 // Commits one rule for a custom tag of the given key, as the editor would.

@@ -18,6 +18,12 @@ struct DeclarationCase {
     std::string text;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const DeclarationCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class Declaration : public testing::TestWithParam<DeclarationCase> {};
 
 std::vector<std::string> entries(PropertyGroup group)

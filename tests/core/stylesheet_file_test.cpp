@@ -30,6 +30,12 @@ struct EncodingCase {
     std::string bytes;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const EncodingCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class Windows1252 : public testing::TestWithParam<EncodingCase> {};
 
 std::string readBytes(const fs::path& path)

@@ -17,6 +17,12 @@ struct TagCase {
     std::string opener;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const TagCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class TagChoice : public testing::TestWithParam<TagCase> {
 protected:
     void SetUp() override { modVar = {}; }

@@ -69,7 +69,8 @@ void typeText(QWidget* control, const QString& text)
 
 bool hasFocus(QWidget* control)
 {
-    QWidget* focused = QApplication::focusWidget();
+    // The window's own focus, which it has whether or not the platform activated it yet.
+    QWidget* focused = control->window()->focusWidget();
     return focused && (focused == control || control->isAncestorOf(focused));
 }
 

@@ -31,7 +31,7 @@ void click(QWidget* window, const char* name);
 // Types any Unicode text, a key press for each character, as an input method would.
 void typeText(QWidget* control, const QString& text);
 CommonDialog& commonDialog();
-// Whether the keyboard focus is in this control (or in the line edit of a drop-down list).
+// Whether the focus of the control's window is in it (or in its drop-down list's line edit).
 bool hasFocus(QWidget* control);
 
 // Runs action on the next modal widget other than notThis, as soon as it opens.
