@@ -12,10 +12,9 @@ constexpr std::array<std::string_view, 4> paddingSubProperties{"-bottom", "-left
                                                                "-top"};
 constexpr std::array<std::string_view, 7> borderSubProperties{
     "-width", "-style", "-color", "-bottom", "-left", "-right", "-top"};
-constexpr std::array<std::string_view, 4> marginSubProperties{"-bottom", "-top", "-left",
-                                                              "-right"};
-constexpr std::array<std::string_view, 5> backgroundSubProperties{
-    "-color", "-attachment", "-image", "-position", "-repeat"};
+constexpr std::array<std::string_view, 4> marginSubProperties{"-bottom", "-top", "-left", "-right"};
+constexpr std::array<std::string_view, 5> backgroundSubProperties{"-color", "-attachment", "-image",
+                                                                  "-position", "-repeat"};
 
 constexpr std::array<GroupInfo, 7> groups{{
     {PropertyGroup::Font, "Font", "font", fontSubProperties},

@@ -67,8 +67,7 @@ void MemorySectionSet::append(Section section, std::string_view text)
     sections_[indexOf(section)] += text;
 }
 
-void storeSelection(const std::string& key, const std::string& declarations,
-                    SectionSet& sections)
+void storeSelection(const std::string& key, const std::string& declarations, SectionSet& sections)
 {
     modVar.LastRule = modVar.EditOpen + declarations + modVar.EditClose;
     const Section section = sectionForKey(key);

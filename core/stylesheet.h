@@ -142,8 +142,7 @@ private:
 };
 
 // LastRule := EditOpen + declarations + EditClose, filed by key into its section.
-void storeSelection(const std::string& key, const std::string& declarations,
-                    SectionSet& sections);
+void storeSelection(const std::string& key, const std::string& declarations, SectionSet& sections);
 
 // ---- Stylesheet and file -------------------------------------------------------------
 

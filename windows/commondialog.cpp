@@ -79,9 +79,7 @@ std::uint32_t fromQColor(const QColor& colour)
 
 } // namespace
 
-CommonDialog::CommonDialog(QObject* parent) : QObject(parent)
-{
-}
+CommonDialog::CommonDialog(QObject* parent) : QObject(parent) {}
 
 QList<CommonDialog::FilterEntry> CommonDialog::parseFilter(const QString& filter)
 {
@@ -102,13 +100,17 @@ bool CommonDialog::finish(bool confirmed) const
     return confirmed || !CancelError;
 }
 
+std::optional<CommonDialog::Answer> CommonDialog::takeNextAnswer()
+{
+    return std::exchange(nextAnswer_, std::nullopt);
+}
+
 bool CommonDialog::ShowSave(QWidget* owner)
 {
-    if (nextAnswer_) {
-        const Answer answer = *std::exchange(nextAnswer_, std::nullopt);
-        if (answer.confirmed)
-            FileName = answer.fileName;
-        return finish(answer.confirmed);
+    if (const auto answer = takeNextAnswer()) {
+        if (answer->confirmed)
+            FileName = answer->fileName;
+        return finish(answer->confirmed);
     }
 
     SaveAsDialog dialog(owner, Flags & PathMustExist);
@@ -130,11 +132,10 @@ bool CommonDialog::ShowSave(QWidget* owner)
 
 bool CommonDialog::ShowColor(QWidget* owner)
 {
-    if (nextAnswer_) {
-        const Answer answer = *std::exchange(nextAnswer_, std::nullopt);
-        if (answer.confirmed)
-            Color = answer.color;
-        return finish(answer.confirmed);
+    if (const auto answer = takeNextAnswer()) {
+        if (answer->confirmed)
+            Color = answer->color;
+        return finish(answer->confirmed);
     }
 
     QColorDialog dialog(owner);

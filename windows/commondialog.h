@@ -55,6 +55,7 @@ public:
 
 private:
     bool finish(bool confirmed) const;
+    std::optional<Answer> takeNextAnswer();
 
     std::optional<Answer> nextAnswer_;
 };

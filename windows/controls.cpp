@@ -3,11 +3,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDate>
-#include <QIcon>
-#include <QLocale>
 #include <QFontDatabase>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -76,53 +76,53 @@ void setFixedClientSize(QWidget* window, int widthTwips, int heightTwips)
     window->setFixedSize(twips(widthTwips), twips(heightTwips));
 }
 
+namespace {
+
+template <typename Control> Control* placed(Control* control, const char* name, const QRect& place)
+{
+    control->setObjectName(QLatin1String(name));
+    control->setGeometry(place);
+    return control;
+}
+
+} // namespace
+
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
                         const QRect& place)
 {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
+    auto* button = placed(new QPushButton(caption, parent), name, place);
     button->setAutoDefault(false);
-    button->setGeometry(place);
     return button;
 }
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, const QRect& place)
 {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(QLatin1String(name));
+    auto* label = placed(new QLabel(caption, parent), name, place);
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setGeometry(place);
     return label;
 }
 
 QLineEdit* makeTextBox(QWidget* parent, const char* name, const QRect& place)
 {
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(QLatin1String(name));
-    box->setGeometry(place);
-    return box;
+    return placed(new QLineEdit(parent), name, place);
 }
 
 QPlainTextEdit* makeTextArea(QWidget* parent, const char* name, const QRect& place)
 {
-    auto* box = new QPlainTextEdit(parent);
-    box->setObjectName(QLatin1String(name));
+    auto* box = placed(new QPlainTextEdit(parent), name, place);
     box->setTabChangesFocus(true);
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    box->setGeometry(place);
     return box;
 }
 
 QComboBox* makeDropDown(QWidget* parent, const char* name, const QRect& place)
 {
-    auto* box = new QComboBox(parent);
-    box->setObjectName(QLatin1String(name));
+    auto* box = placed(new QComboBox(parent), name, place);
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
     box->setCompleter(nullptr);
-    box->setGeometry(place);
     return box;
 }
 

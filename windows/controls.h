@@ -31,8 +31,8 @@ constexpr int twips(int value)
 QRect twipsRect(int left, int top, int width, int height);
 
 // A fixed tool window: small title bar with a close box, no taskbar entry.
-constexpr Qt::WindowFlags toolWindowFlags = Qt::Tool | Qt::CustomizeWindowHint |
-                                            Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+constexpr Qt::WindowFlags toolWindowFlags =
+    Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
 
 // Points at 96 dpi, as pixels, so that fonts scale together with the twips geometry.
 int pointsToPixels(double points);

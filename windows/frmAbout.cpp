@@ -39,7 +39,8 @@ frmAbout::frmAbout(QWidget* parent) : QWidget(parent, toolWindowFlags)
     buttonFace.setColor(QPalette::Base, buttonFace.color(QPalette::Button));
     text->setPalette(buttonFace);
 
-    QPushButton* ok = makeButton(this, "cmdOK", QStringLiteral("OK"), twipsRect(8520, 2400, 735, 255));
+    QPushButton* ok =
+        makeButton(this, "cmdOK", QStringLiteral("OK"), twipsRect(8520, 2400, 735, 255));
     connect(ok, &QPushButton::clicked, this, &QWidget::close);
 
     setFixedClientSize(this, 9345, 2730);

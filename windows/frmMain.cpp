@@ -28,29 +28,30 @@ struct Caption {
     int top;
 };
 
-constexpr Caption tagLabels[] = {
-    {"Label1", "body:", 360},  {"Label2", "a:", 960},      {"Label3", "table:", 2280},
-    {"Label4", "hr:", 3360},   {"Label5", "h(size):", 3960}};
+constexpr Caption tagLabels[] = {{"Label1", "body:", 360},
+                                 {"Label2", "a:", 960},
+                                 {"Label3", "table:", 2280},
+                                 {"Label4", "hr:", 3360},
+                                 {"Label5", "h(size):", 3960}};
 
 // Catalogue buttons; their keys and openers come from the core's catalogue.
 constexpr Caption tagButtons[] = {
-    {"cmdBody", "Create BODY:", 600},       {"cmdA", "Create A:", 1200},
-    {"cmdAlink", "Create A:link", 1440},    {"cmdAvisited", "Create A:visited", 1680},
-    {"cmdAhover", "Create A:hover", 1920},  {"cmdTable", "Create TABLE:", 2520},
-    {"cmdTR", "Create TR:", 2760},          {"cmdTD", "Create TD:", 3000},
+    {"cmdBody", "Create BODY:", 600},      {"cmdA", "Create A:", 1200},
+    {"cmdAlink", "Create A:link", 1440},   {"cmdAvisited", "Create A:visited", 1680},
+    {"cmdAhover", "Create A:hover", 1920}, {"cmdTable", "Create TABLE:", 2520},
+    {"cmdTR", "Create TR:", 2760},         {"cmdTD", "Create TD:", 3000},
     {"cmdHR", "Create HR:", 3600}};
 
 // In the order of Section, which is the order of assembly.
-constexpr Caption sectionBoxPlaces[] = {{"tBody", "", 360}, {"tA", "", 1200},
-                                        {"tTABLE", "", 2520}, {"tHR", "", 3600},
-                                        {"tH", "", 4200},   {"tBlank", "", 4800}};
+constexpr Caption sectionBoxPlaces[] = {{"tBody", "", 360}, {"tA", "", 1200}, {"tTABLE", "", 2520},
+                                        {"tHR", "", 3600},  {"tH", "", 4200}, {"tBlank", "", 4800}};
 
 constexpr int tagColumnLeft = 240;
 constexpr int sectionLeft = 2040;
 constexpr int commandLeft = 7680;
 
-const QString saveFilter = QStringLiteral(
-    "Text Files(*.txt) |*.txt|HTML Files(*.html) |*.html|CSS Files(*.css)|*.css");
+const QString saveFilter =
+    QStringLiteral("Text Files(*.txt) |*.txt|HTML Files(*.html) |*.html|CSS Files(*.css)|*.css");
 constexpr int saveFlags = CommonDialog::OverwritePrompt | CommonDialog::PathMustExist;
 
 const CatalogueTag& catalogueTag(std::string_view button)
@@ -78,10 +79,7 @@ public:
     }
 
 private:
-    QPlainTextEdit* box(Section section) const
-    {
-        return boxes_[static_cast<std::size_t>(section)];
-    }
+    QPlainTextEdit* box(Section section) const { return boxes_[static_cast<std::size_t>(section)]; }
 
     std::array<QPlainTextEdit*, 6> boxes_;
 };
@@ -144,7 +142,8 @@ void frmMain::buildSectionColumn()
               twipsRect(sectionLeft, 120, 2655, 255));
     for (std::size_t i = 0; i < sectionBoxes_.size(); ++i) {
         const Caption& place = sectionBoxPlaces[i];
-        sectionBoxes_[i] = makeTextArea(this, place.name, twipsRect(sectionLeft, place.top, 5535, 525));
+        sectionBoxes_[i] =
+            makeTextArea(this, place.name, twipsRect(sectionLeft, place.top, 5535, 525));
     }
 }
 
@@ -165,9 +164,10 @@ void frmMain::buildCommandColumn()
 
 void frmMain::setTabOrder()
 {
-    setTabChain(this, {"tBody", "tA", "tTABLE", "tHR", "tH", "tBlank", "cmdBody", "cmdA",
-                       "cmdTable", "cmdHR", "cmdH", "cmdCustom", "cmdAlink", "cmdAvisited",
-                       "cmdAhover", "cmdTR", "cmdTD", "cmdExit", "cmdSave", "cmdAbout"});
+    setTabChain(this, {"tBody",  "tA",        "tTABLE",   "tHR",         "tH",
+                       "tBlank", "cmdBody",   "cmdA",     "cmdTable",    "cmdHR",
+                       "cmdH",   "cmdCustom", "cmdAlink", "cmdAvisited", "cmdAhover",
+                       "cmdTR",  "cmdTD",     "cmdExit",  "cmdSave",     "cmdAbout"});
 }
 
 SectionSet& frmMain::sections()

@@ -27,8 +27,7 @@ std::string rowControlName(std::string_view prefix, std::string_view group)
 
 } // namespace
 
-frmSelection::frmSelection(QWidget* parent)
-    : QWidget(parent, toolWindowFlags)
+frmSelection::frmSelection(QWidget* parent) : QWidget(parent, toolWindowFlags)
 {
     setObjectName(QStringLiteral("frmSelection"));
 
@@ -55,11 +54,11 @@ frmSelection::frmSelection(QWidget* parent)
                        twipsRect(240, 6480, 1215, 495)),
             &QPushButton::clicked, this, &QWidget::close);
 
-    setTabChain(this, {"cFont",       "tFont",       "cAFont",      "cText",     "tText",
-                       "cAText",      "cPadding",    "tPadding",    "cAPadding", "cBorder",
-                       "tBorder",     "cABorder",    "cMargin",     "tMargin",   "cAMargin",
-                       "cBackground", "tBackground", "cABackground", "tColor",   "cAColor",
-                       "cmdAddSelection", "txtHolder", "cmdClose", "cmdSelColor"});
+    setTabChain(this, {"cFont",           "tFont",       "cAFont",       "cText",      "tText",
+                       "cAText",          "cPadding",    "tPadding",     "cAPadding",  "cBorder",
+                       "tBorder",         "cABorder",    "cMargin",      "tMargin",    "cAMargin",
+                       "cBackground",     "tBackground", "cABackground", "tColor",     "cAColor",
+                       "cmdAddSelection", "txtHolder",   "cmdClose",     "cmdSelColor"});
 
     setFixedClientSize(this, 7035, 7095);
     placeClientArea(this, twipsRect(7905, 3780, 7035, 7095));
@@ -82,8 +81,8 @@ void frmSelection::buildPropertyRows()
         QLineEdit* value =
             makeTextBox(this, rowControlName("t", name).c_str(), twipsRect(3480, top, 2895, 285));
         rows_.push_back({group.group, subProperty, value});
-        QPushButton* add = makeButton(this, rowControlName("cA", name).c_str(), QStringLiteral("Add"),
-                                      twipsRect(6480, top, 495, 255));
+        QPushButton* add = makeButton(this, rowControlName("cA", name).c_str(),
+                                      QStringLiteral("Add"), twipsRect(6480, top, 495, 255));
         connect(add, &QPushButton::clicked, this,
                 [this, index = rows_.size() - 1] { addDeclaration(rows_[index]); });
         top += rowHeight;
@@ -95,9 +94,9 @@ void frmSelection::buildColourRow()
     makeLabel(this, "Label2", QStringLiteral("Color:"), twipsRect(120, colourRowTop, 1215, 285));
     tColor = makeTextBox(this, "tColor", twipsRect(1440, colourRowTop, 2895, 285));
     rows_.push_back({PropertyGroup::Color, nullptr, tColor});
-    connect(makeButton(this, "cAColor", QStringLiteral("Add"),
-                       twipsRect(4440, colourRowTop, 495, 255)),
-            &QPushButton::clicked, this, [this] { addDeclaration(rows_.back()); });
+    connect(
+        makeButton(this, "cAColor", QStringLiteral("Add"), twipsRect(4440, colourRowTop, 495, 255)),
+        &QPushButton::clicked, this, [this] { addDeclaration(rows_.back()); });
     connect(makeButton(this, "cmdSelColor", QStringLiteral("Select Color"),
                        twipsRect(5040, colourRowTop, 1215, 255)),
             &QPushButton::clicked, this, &frmSelection::cmdSelColor_Click);

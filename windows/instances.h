@@ -13,15 +13,13 @@ namespace rulecraft::windows {
 
 class frmMain;
 
-template <typename Window>
-QPointer<Window>& sharedInstance()
+template <typename Window> QPointer<Window>& sharedInstance()
 {
     static QPointer<Window> instance;
     return instance;
 }
 
-template <typename Window>
-Window* openInstance()
+template <typename Window> Window* openInstance()
 {
     return sharedInstance<Window>().data();
 }
@@ -29,8 +27,7 @@ Window* openInstance()
 // The other windows belong to the main window: they go when it goes.
 QWidget* ownerWindow();
 
-template <typename Window>
-Window& openWindow()
+template <typename Window> Window& openWindow()
 {
     QPointer<Window>& instance = sharedInstance<Window>();
     // A closed window waits hidden for its deferred deletion; it is already gone.

@@ -66,8 +66,7 @@ TEST_F(Commit, ruleHasTwoBlanksBeforeTheBrace)
 {
     chooseCatalogueTag(tagCatalogue[4]); // a:hover
     captureEditTag();
-    storeSelection(modVar.EditKey, declarationText(PropertyGroup::Color, "", "#FF0000"),
-                   sections);
+    storeSelection(modVar.EditKey, declarationText(PropertyGroup::Color, "", "#FF0000"), sections);
     EXPECT_EQ(modVar.LastRule, "a:hover { color:#FF0000;  }\r\n");
     EXPECT_EQ(sections.text(Section::A), modVar.LastRule);
 }
@@ -95,16 +94,6 @@ TEST_F(Commit, otherSectionsAppendInCommitOrder)
               "typed by handahover { color:#FF0000;  }\r\na { color:#0000FF;  }\r\n");
 }
 
-TEST_F(Commit, customKeysRouteLikeCatalogueKeys)
-{
-    commit(sections, "h2", "");
-    commit(sections, "body", "");
-    commit(sections, "BODY", "");
-    EXPECT_EQ(sections.text(Section::H), "h2 {  }\r\n");
-    EXPECT_EQ(sections.text(Section::Body), "body {  }\r\n");
-    EXPECT_EQ(sections.text(Section::Blank), "BODY {  }\r\n");
-}
-
 TEST_F(Commit, ruleUsesTheTagCapturedWithTheKey)
 {
     chooseCatalogueTag(tagCatalogue[7]); // td
@@ -114,14 +103,4 @@ TEST_F(Commit, ruleUsesTheTagCapturedWithTheKey)
 
     EXPECT_EQ(sections.text(Section::Table), "td { color:red;  }\r\n");
     EXPECT_EQ(sections.text(Section::HR), "");
-}
-
-TEST_F(Commit, leavesTheOtherSectionsAlone)
-{
-    commit(sections, "hr", "");
-    for (Section s : sectionsInOrder) {
-        if (s != Section::HR) {
-            EXPECT_EQ(sections.text(s), "");
-        }
-    }
 }

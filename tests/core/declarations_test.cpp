@@ -57,15 +57,6 @@ INSTANTIATE_TEST_SUITE_P(
                         "font-family: \"Café Ünïcode\"; "}),
     [](const testing::TestParamInfo<DeclarationCase>& info) { return info.param.name; });
 
-TEST(PropertyGroups, showTopToBottomInEditorOrder)
-{
-    std::vector<std::string> names;
-    for (const GroupInfo& g : propertyGroups())
-        names.emplace_back(g.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"Font", "Text", "Padding", "Border", "Margin",
-                                                "Background", "Color"}));
-}
-
 TEST(PropertyGroups, subPropertyListsInTheirOrder)
 {
     using V = std::vector<std::string>;

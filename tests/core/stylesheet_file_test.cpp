@@ -135,11 +135,6 @@ TEST(Assemble, orderDoesNotDependOnCommitOrder)
               "p {  }\r\n\r\n");
 }
 
-TEST(SavedTitle, namesVersionAndDate)
-{
-    EXPECT_EQ(savedTitle("v1", "06/12/2026"), "Rulecraft v1 :: File saved on 06/12/2026");
-}
-
 TEST_P(Windows1252, oneBytePerCharacter)
 {
     EXPECT_EQ(toWindows1252(GetParam().utf8), GetParam().bytes);
@@ -147,7 +142,8 @@ TEST_P(Windows1252, oneBytePerCharacter)
 
 INSTANTIATE_TEST_SUITE_P(
     Characters, Windows1252,
-    testing::Values(EncodingCase{"ascii", "body { color:#000;  }\r\n\t~", "body { color:#000;  }\r\n\t~"},
+    testing::Values(EncodingCase{"ascii", "body { color:#000;  }\r\n\t~",
+                                 "body { color:#000;  }\r\n\t~"},
                     EncodingCase{"latin1", "\xC3\xA9\xC3\xBF\xC2\xA0", "\xE9\xFF\xA0"},
                     EncodingCase{"euro", "\xE2\x82\xAC", "\x80"},
                     EncodingCase{"quotes", "\xE2\x80\x9C\xE2\x80\x9D\xC5\xB8", "\x93\x94\x9F"},
@@ -213,9 +209,8 @@ TEST_F(WriteFile, refusesWhatCannotBeWritten)
     const fs::path file = dir / "old.css";
     writeBytes(file, "old contents\r\n");
 
-    for (const std::string& path :
-         {std::string(), (dir / "missing" / "style.css").string(), dir.string(),
-          (file / "below-a-file.css").string()}) {
+    for (const std::string& path : {std::string(), (dir / "missing" / "style.css").string(),
+                                    dir.string(), (file / "below-a-file.css").string()}) {
         const WriteResult result = writeStylesheet(path, "new");
         EXPECT_FALSE(result.ok) << path;
         EXPECT_FALSE(result.reason.empty()) << path;

@@ -66,14 +66,6 @@ INSTANTIATE_TEST_SUITE_P(
         TagCase{"customEmpty", [] { chooseCustomTag(""); }, "", " { "}),
     [](const testing::TestParamInfo<TagCase>& info) { return info.param.name; });
 
-TEST(TagCatalogue, everyButtonHasItsOwnKey)
-{
-    for (std::size_t i = 0; i < tagCatalogue.size(); ++i) {
-        for (std::size_t j = i + 1; j < tagCatalogue.size(); ++j)
-            EXPECT_NE(tagCatalogue[i].key, tagCatalogue[j].key);
-    }
-}
-
 TEST(EditTag, captureKeepsTheTagOfThatMoment)
 {
     modVar = {};

@@ -7,8 +7,8 @@
 #include <QComboBox>
 #include <QFile>
 #include <QKeyEvent>
-#include <QPushButton>
 #include <QPointer>
+#include <QPushButton>
 #include <QTimer>
 
 namespace rulecraft::windows::test {

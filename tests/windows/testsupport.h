@@ -18,8 +18,7 @@ frmMain& startProgram();
 // The open window of that name, or nullptr.
 QWidget* window(const char* name);
 
-template <typename Control>
-Control* control(QWidget* window, const char* name)
+template <typename Control> Control* control(QWidget* window, const char* name)
 {
     auto* found = window ? window->findChild<Control*>(QLatin1String(name)) : nullptr;
     if (!found)

@@ -56,6 +56,17 @@ private:
         });
     }
 
+    // Keeps the text of the message shown over the dialog and answers it with that button.
+    static ModalAction answerMessage(QString& text, QMessageBox::StandardButton button)
+    {
+        return [&text, button](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box);
+            text = box->text();
+            box->button(button)->click();
+        };
+    }
+
     std::optional<QTemporaryDir> dir; // a fresh folder for each test
 };
 
@@ -107,19 +118,12 @@ void tst_CommonDialog::replacingAFileAsksFirst()
 
     QString question;
     bool stayedOpen = false;
-    typeIntoSaveAs(
-        path,
-        [&](QWidget* modal) {
-            auto* box = qobject_cast<QMessageBox*>(modal);
-            QVERIFY(box);
-            question = box->text();
-            box->button(replace ? QMessageBox::Yes : QMessageBox::No)->click();
-        },
-        [&](QFileDialog* dialog) {
-            stayedOpen = dialog->isVisible();
-            if (stayedOpen)
-                dialog->reject();
-        });
+    typeIntoSaveAs(path, answerMessage(question, replace ? QMessageBox::Yes : QMessageBox::No),
+                   [&](QFileDialog* dialog) {
+                       stayedOpen = dialog->isVisible();
+                       if (stayedOpen)
+                           dialog->reject();
+                   });
     click(main(), "cmdSave");
 
     QVERIFY2(question.contains(QStringLiteral("old.css")), qPrintable(question));
@@ -132,18 +136,10 @@ void tst_CommonDialog::folderThatDoesNotExistIsRefused()
     const QString path = dir->filePath(QStringLiteral("missing/style.css"));
     QString warning;
     bool stayedOpen = false;
-    typeIntoSaveAs(
-        path,
-        [&](QWidget* modal) {
-            auto* box = qobject_cast<QMessageBox*>(modal);
-            QVERIFY(box);
-            warning = box->text();
-            box->accept();
-        },
-        [&](QFileDialog* dialog) {
-            stayedOpen = dialog->isVisible();
-            dialog->reject();
-        });
+    typeIntoSaveAs(path, answerMessage(warning, QMessageBox::Ok), [&](QFileDialog* dialog) {
+        stayedOpen = dialog->isVisible();
+        dialog->reject();
+    });
     click(main(), "cmdSave");
 
     QVERIFY2(warning.contains(QStringLiteral("does not exist")), qPrintable(warning));
@@ -170,10 +166,12 @@ void tst_CommonDialog::nextSaveStartsAtThePreviousPath()
         click(main(), "cmdSave");
         return start;
     };
-    QCOMPARE(offeredStart(), qMakePair(dir->filePath(QStringLiteral("sub")), QStringLiteral("style.css")));
+    QCOMPARE(offeredStart(),
+             qMakePair(dir->filePath(QStringLiteral("sub")), QStringLiteral("style.css")));
 
     QVERIFY(QDir(dir->filePath(QStringLiteral("sub"))).removeRecursively());
-    QCOMPARE(offeredStart(), qMakePair(QDir(dir->path()).absolutePath(), QStringLiteral("style.css")));
+    QCOMPARE(offeredStart(),
+             qMakePair(QDir(dir->path()).absolutePath(), QStringLiteral("style.css")));
 }
 
 void tst_CommonDialog::nameTypedWithoutExtensionIsKept()

@@ -80,11 +80,26 @@ void tst_Editor::addAppendsDeclarationAndEmptiesItsRow_data()
     QTest::addColumn<QString>("subProperty");
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("declaration");
-    QTest::newRow("margin top") << "Margin" << "-top" << "5px" << "margin-top: 5px; ";
-    QTest::newRow("border shorthand") << "Border" << "" << "1px solid" << "border: 1px solid; ";
-    QTest::newRow("empty font") << "Font" << "" << "" << "font: ; ";
-    QTest::newRow("colour") << "Color" << "" << "" << "color:; ";
-    QTest::newRow("typed suffix") << "Background" << "-clip" << "text" << "background-clip: text; ";
+    QTest::newRow("margin top") << "Margin"
+                                << "-top"
+                                << "5px"
+                                << "margin-top: 5px; ";
+    QTest::newRow("border shorthand") << "Border"
+                                      << ""
+                                      << "1px solid"
+                                      << "border: 1px solid; ";
+    QTest::newRow("empty font") << "Font"
+                                << ""
+                                << ""
+                                << "font: ; ";
+    QTest::newRow("colour") << "Color"
+                            << ""
+                            << ""
+                            << "color:; ";
+    QTest::newRow("typed suffix") << "Background"
+                                  << "-clip"
+                                  << "text"
+                                  << "background-clip: text; ";
 }
 
 void tst_Editor::addAppendsDeclarationAndEmptiesItsRow()
@@ -136,10 +151,10 @@ void tst_Editor::tabSkipsDisabledAddSelection()
 {
     QWidget* editor = editorFor("cmdHR");
     QWidget* first = control<QWidget>(editor, "cFont");
-    const QStringList rows{"cFont",    "tFont",       "cAFont",       "cText",   "tText",
-                           "cAText",   "cPadding",    "tPadding",     "cAPadding", "cBorder",
-                           "tBorder",  "cABorder",    "cMargin",      "tMargin", "cAMargin",
-                           "cBackground", "tBackground", "cABackground", "tColor", "cAColor"};
+    const QStringList rows{"cFont",       "tFont",       "cAFont",       "cText",     "tText",
+                           "cAText",      "cPadding",    "tPadding",     "cAPadding", "cBorder",
+                           "tBorder",     "cABorder",    "cMargin",      "tMargin",   "cAMargin",
+                           "cBackground", "tBackground", "cABackground", "tColor",    "cAColor"};
     const QStringList whileDisabled = rows + QStringList{"txtHolder", "cmdClose", "cmdSelColor"};
     QCOMPARE(tabOrder(editor, first), whileDisabled);
 
@@ -216,13 +231,15 @@ void tst_Editor::tagChosenWhileOpenKeepsEditorAndItsTag()
 
     QCOMPARE(editorFor("cmdHR"), editor);
     QCOMPARE(modVar.TagKey, std::string("hr"));
-    QCOMPARE(control<QLabel>(editor, "Label")->text(), QStringLiteral("Editing Tag for: td Selector"));
+    QCOMPARE(control<QLabel>(editor, "Label")->text(),
+             QStringLiteral("Editing Tag for: td Selector"));
     QCOMPARE(editor->windowTitle(), QStringLiteral("td { PROPERTY : VALUE }"));
     QCOMPARE(holder(editor), QStringLiteral("color:red; "));
 
     click(editor, "cmdAddSelection");
     QWidget* main = window("frmMain");
-    QCOMPARE(boxText(control<QPlainTextEdit>(main, "tTABLE")), std::string("td { color:red;  }\r\n"));
+    QCOMPARE(boxText(control<QPlainTextEdit>(main, "tTABLE")),
+             std::string("td { color:red;  }\r\n"));
     QVERIFY(control<QPlainTextEdit>(main, "tHR")->toPlainText().isEmpty());
 }
 

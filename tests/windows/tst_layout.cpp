@@ -230,11 +230,11 @@ void tst_Layout::tabOrderFollowsDesign_data()
     QTest::addColumn<QString>("windowName");
     QTest::addColumn<QStringList>("order");
     QTest::newRow("main") << "frmMain"
-                          << QStringList{"tBody",     "tA",          "tTABLE",    "tHR",
-                                         "tH",        "tBlank",      "cmdBody",   "cmdA",
-                                         "cmdTable",  "cmdHR",       "cmdH",      "cmdCustom",
-                                         "cmdAlink",  "cmdAvisited", "cmdAhover", "cmdTR",
-                                         "cmdTD",     "cmdExit",     "cmdSave",   "cmdAbout"};
+                          << QStringList{"tBody",    "tA",          "tTABLE",    "tHR",
+                                         "tH",       "tBlank",      "cmdBody",   "cmdA",
+                                         "cmdTable", "cmdHR",       "cmdH",      "cmdCustom",
+                                         "cmdAlink", "cmdAvisited", "cmdAhover", "cmdTR",
+                                         "cmdTD",    "cmdExit",     "cmdSave",   "cmdAbout"};
     QTest::newRow("heading size") << "frmHSize" << QStringList{"cmbH", "Command1"};
     QTest::newRow("custom tag") << "frmCustom" << QStringList{"txtName", "Command1"};
     QTest::newRow("about") << "frmAbout" << QStringList{"cmdOK"};

@@ -36,7 +36,10 @@ private slots:
 
 private:
     QWidget* main() const { return window("frmMain"); }
-    QPlainTextEdit* section(const char* name) const { return control<QPlainTextEdit>(main(), name); }
+    QPlainTextEdit* section(const char* name) const
+    {
+        return control<QPlainTextEdit>(main(), name);
+    }
     QString saveTo(const QString& path)
     {
         commonDialog().setNextAnswer({true, path, 0});
@@ -100,14 +103,14 @@ void tst_MainWindow::wholeRoadFromTagsToSavedFile()
     const QString path = dir.filePath(QStringLiteral("style.css"));
     const QString title = saveTo(path);
     QCOMPARE(fileBytes(path), QByteArray("body { font-size: 12px; background-color: #000000;  }\r\n"
-                                          "\r\n"
-                                          "a:hover { color:#FF0000;  }\r\n"
-                                          "\r\n"
-                                          "h3 { margin: ;  }\r\n"
-                                          "\r\n"
-                                          "p.note { text-align: center;  }\r\n"
-                                          "\r\n"
-                                          "\r\n"));
+                                         "\r\n"
+                                         "a:hover { color:#FF0000;  }\r\n"
+                                         "\r\n"
+                                         "h3 { margin: ;  }\r\n"
+                                         "\r\n"
+                                         "p.note { text-align: center;  }\r\n"
+                                         "\r\n"
+                                         "\r\n"));
     QCOMPARE(title, QStringLiteral("Rulecraft v1 :: File saved on ") + shortDateToday());
 }
 
@@ -123,7 +126,8 @@ void tst_MainWindow::typedLineBreaksAndNoBreakSpaceAreSavedExactly()
     click(main(), "cmdTD");
     click(window("frmSelection"), "cAColor");
     click(window("frmSelection"), "cmdAddSelection");
-    QCOMPARE(boxText(table), std::string("x\r\n\xC2\xA0y\xE2\x82\xAC" "td { color:;  }\r\n"));
+    QCOMPARE(boxText(table), std::string("x\r\n\xC2\xA0y\xE2\x82\xAC"
+                                         "td { color:;  }\r\n"));
 
     QTemporaryDir dir;
     saveTo(dir.filePath(QStringLiteral("t.txt")));
@@ -176,13 +180,15 @@ void tst_MainWindow::failedSaveWarnsAndKeepsFileAndTitle()
     const QString path = dir.filePath(target);
     saveTo(path);
 
-    QVERIFY2(warning.contains(QDir::cleanPath(path)) || warning.contains(path), qPrintable(warning));
+    QVERIFY2(warning.contains(QDir::cleanPath(path)) || warning.contains(path),
+             qPrintable(warning));
     QCOMPARE(main()->windowTitle(), QStringLiteral("title before"));
     QCOMPARE(fileBytes(saved), firstBytes);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"style.css"});
     // The program goes on: the next save to a good place works.
     saveTo(dir.filePath(QStringLiteral("other.css")));
-    QCOMPARE(fileBytes(dir.filePath(QStringLiteral("other.css"))), QByteArray("first second\r\n\r\n"));
+    QCOMPARE(fileBytes(dir.filePath(QStringLiteral("other.css"))),
+             QByteArray("first second\r\n\r\n"));
 }
 
 void tst_MainWindow::exitEndsEverythingWithoutCommitting()
