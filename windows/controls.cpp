@@ -1,5 +1,7 @@
 #include "controls.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QComboBox>
 #include <QDate>
@@ -50,8 +52,52 @@ QFont interfaceFont(int pixelSize)
     return font;
 }
 
+namespace {
+
+// On Linux Qt names an editable drop-down list by its current text and leaves the rest to
+// label relations; ours speak the name of their row, with the text as their value.
+class NamedDropDown : public QAccessibleWidget {
+public:
+    explicit NamedDropDown(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+
+    QString text(QAccessible::Text kind) const override
+    {
+        const auto* box = static_cast<const QComboBox*>(widget());
+        if (kind == QAccessible::Name && !box->accessibleName().isEmpty())
+            return box->accessibleName();
+        if (kind == QAccessible::Name || kind == QAccessible::Value)
+            return box->currentText();
+        return QAccessibleWidget::text(kind);
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.editable = static_cast<const QComboBox*>(widget())->isEditable();
+        return state;
+    }
+};
+
+// Qt asks while the list is still being built, before it has a name, and keeps the answer,
+// so the choice rests on what is fixed by then: the window the list belongs to.
+QAccessibleInterface* namedDropDowns(const QString& className, QObject* object)
+{
+    auto* box = qobject_cast<QComboBox*>(object);
+    const bool ours =
+        box &&
+        QByteArray(box->window()->metaObject()->className()).startsWith("rulecraft::windows::");
+    return className == QLatin1String("QComboBox") && ours ? new NamedDropDown(box) : nullptr;
+}
+
+} // namespace
+
 void applyApplicationLook()
 {
+    static const bool namesInstalled = [] {
+        QAccessible::installFactory(namedDropDowns);
+        return true;
+    }();
+    Q_UNUSED(namesInstalled);
     // One style everywhere, so that the designed geometry looks the same on every desktop.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setFont(interfaceFont(11));
@@ -78,10 +124,15 @@ void setFixedClientSize(QWidget* window, int widthTwips, int heightTwips)
 
 namespace {
 
-template <typename Control> Control* placed(Control* control, const char* name, const QRect& place)
+// Buttons and labels are spoken by their captions; boxes are given a name.
+template <typename Control>
+Control* placed(Control* control, const char* name, const QRect& place,
+                const QString& spokenName = QString())
 {
     control->setObjectName(QLatin1String(name));
     control->setGeometry(place);
+    if (!spokenName.isEmpty())
+        control->setAccessibleName(spokenName);
     return control;
 }
 
@@ -103,23 +154,26 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, con
     return label;
 }
 
-QLineEdit* makeTextBox(QWidget* parent, const char* name, const QRect& place)
+QLineEdit* makeTextBox(QWidget* parent, const char* name, const QRect& place,
+                       const QString& spokenName)
 {
-    return placed(new QLineEdit(parent), name, place);
+    return placed(new QLineEdit(parent), name, place, spokenName);
 }
 
-QPlainTextEdit* makeTextArea(QWidget* parent, const char* name, const QRect& place)
+QPlainTextEdit* makeTextArea(QWidget* parent, const char* name, const QRect& place,
+                             const QString& spokenName)
 {
-    auto* box = placed(new QPlainTextEdit(parent), name, place);
+    auto* box = placed(new QPlainTextEdit(parent), name, place, spokenName);
     box->setTabChangesFocus(true);
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     return box;
 }
 
-QComboBox* makeDropDown(QWidget* parent, const char* name, const QRect& place)
+QComboBox* makeDropDown(QWidget* parent, const char* name, const QRect& place,
+                        const QString& spokenName)
 {
-    auto* box = placed(new QComboBox(parent), name, place);
+    auto* box = placed(new QComboBox(parent), name, place, spokenName);
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
     box->setCompleter(nullptr);

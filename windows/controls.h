@@ -50,11 +50,15 @@ void setFixedClientSize(QWidget* window, int widthTwips, int heightTwips);
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
                         const QRect& place);
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, const QRect& place);
-QLineEdit* makeTextBox(QWidget* parent, const char* name, const QRect& place);
+// Boxes show no caption of their own, so each is given the name a screen reader speaks.
+QLineEdit* makeTextBox(QWidget* parent, const char* name, const QRect& place,
+                       const QString& spokenName);
 // Multi-line plain text with a vertical scroll bar; Tab leaves it.
-QPlainTextEdit* makeTextArea(QWidget* parent, const char* name, const QRect& place);
+QPlainTextEdit* makeTextArea(QWidget* parent, const char* name, const QRect& place,
+                             const QString& spokenName);
 // An editable drop-down list that keeps exactly what the user typed.
-QComboBox* makeDropDown(QWidget* parent, const char* name, const QRect& place);
+QComboBox* makeDropDown(QWidget* parent, const char* name, const QRect& place,
+                        const QString& spokenName);
 
 // Sets the order in which Tab moves the focus through a window's controls, by name.
 void setTabChain(QWidget* window, std::initializer_list<const char*> names);

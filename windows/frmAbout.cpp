@@ -29,7 +29,8 @@ frmAbout::frmAbout(QWidget* parent) : QWidget(parent, toolWindowFlags)
     bold.setBold(true);
     version->setFont(bold);
 
-    QPlainTextEdit* text = makeTextArea(this, "Text1", twipsRect(120, 720, 8295, 2055));
+    QPlainTextEdit* text =
+        makeTextArea(this, "Text1", twipsRect(120, 720, 8295, 2055), tr("Credits"));
     text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setBoxText(text, credits);
     text->setReadOnly(true);

@@ -17,7 +17,7 @@ frmCustom::frmCustom(QWidget* parent) : QWidget(parent, toolWindowFlags)
 
     // Made before the name box, which is drawn over the label's right part.
     makeLabel(this, "Label1", QStringLiteral("Tag Name:"), twipsRect(120, 120, 1215, 255));
-    txtName = makeTextBox(this, "txtName", twipsRect(1080, 120, 3495, 285));
+    txtName = makeTextBox(this, "txtName", twipsRect(1080, 120, 3495, 285), tr("Tag name"));
     connect(makeButton(this, "Command1", QStringLiteral("Create"), twipsRect(1680, 480, 1215, 255)),
             &QPushButton::clicked, this, &frmCustom::Command1_Click);
     setTabChain(this, {"txtName", "Command1"});

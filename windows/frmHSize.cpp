@@ -16,7 +16,7 @@ frmHSize::frmHSize(QWidget* parent) : QWidget(parent, toolWindowFlags)
     setWindowTitle(QStringLiteral("H#"));
 
     makeLabel(this, "Label1", QStringLiteral("Choose Size:"), twipsRect(120, 120, 1215, 255));
-    cmbH = makeDropDown(this, "cmbH", twipsRect(1320, 120, 615, 315));
+    cmbH = makeDropDown(this, "cmbH", twipsRect(1320, 120, 615, 315), tr("Heading size"));
     connect(makeButton(this, "Command1", QStringLiteral("Select"), twipsRect(240, 480, 1215, 255)),
             &QPushButton::clicked, this, &frmHSize::Command1_Click);
     setTabChain(this, {"cmbH", "Command1"});

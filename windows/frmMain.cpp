@@ -42,9 +42,11 @@ constexpr Caption tagButtons[] = {
     {"cmdTR", "Create TR:", 2760},         {"cmdTD", "Create TD:", 3000},
     {"cmdHR", "Create HR:", 3600}};
 
-// In the order of Section, which is the order of assembly.
-constexpr Caption sectionBoxPlaces[] = {{"tBody", "", 360}, {"tA", "", 1200}, {"tTABLE", "", 2520},
-                                        {"tHR", "", 3600},  {"tH", "", 4200}, {"tBlank", "", 4800}};
+// In the order of Section, which is the order of assembly; the text is the spoken name.
+constexpr Caption sectionBoxPlaces[] = {
+    {"tBody", "body section", 360},    {"tA", "a section", 1200},
+    {"tTABLE", "table section", 2520}, {"tHR", "hr section", 3600},
+    {"tH", "headings section", 4200},  {"tBlank", "custom section", 4800}};
 
 constexpr int tagColumnLeft = 240;
 constexpr int sectionLeft = 2040;
@@ -134,6 +136,7 @@ void frmMain::buildTagColumn()
     line->setFrameShape(QFrame::VLine);
     line->setFrameShadow(QFrame::Plain);
     line->setGeometry(twips(1920), twips(120), 1, twips(5160));
+    line->setAccessibleName(tr("Separator"));
 }
 
 void frmMain::buildSectionColumn()
@@ -143,7 +146,8 @@ void frmMain::buildSectionColumn()
     for (std::size_t i = 0; i < sectionBoxes_.size(); ++i) {
         const Caption& place = sectionBoxPlaces[i];
         sectionBoxes_[i] =
-            makeTextArea(this, place.name, twipsRect(sectionLeft, place.top, 5535, 525));
+            makeTextArea(this, place.name, twipsRect(sectionLeft, place.top, 5535, 525),
+                         QLatin1String(place.text));
     }
 }
 
@@ -155,7 +159,7 @@ void frmMain::buildCommandColumn()
     connect(makeButton(this, "cmdAbout", QStringLiteral("&About"),
                        twipsRect(commandLeft, 960, 1215, 255)),
             &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
-    h = makeTextArea(this, "h", twipsRect(commandLeft, 3720, 1215, 1095));
+    h = makeTextArea(this, "h", twipsRect(commandLeft, 3720, 1215, 1095), tr("Stylesheet"));
     h->setVisible(false);
     connect(makeButton(this, "cmdExit", QStringLiteral("E&xit"),
                        twipsRect(commandLeft, 4920, 1215, 375)),

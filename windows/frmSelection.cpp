@@ -43,7 +43,8 @@ frmSelection::frmSelection(QWidget* parent) : QWidget(parent, toolWindowFlags)
     cmdAddSelection->setEnabled(false);
     connect(cmdAddSelection, &QPushButton::clicked, this, &frmSelection::cmdAddSelection_Click);
 
-    txtHolder = makeTextArea(this, "txtHolder", twipsRect(1560, 3240, 5415, 3855));
+    txtHolder =
+        makeTextArea(this, "txtHolder", twipsRect(1560, 3240, 5415, 3855), tr("Declarations"));
     txtHolder->setReadOnly(true);
     // Read-only, but still reached by Tab and selectable from the keyboard for copying.
     txtHolder->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -77,9 +78,10 @@ void frmSelection::buildPropertyRows()
         makeLabel(this, ("Label" + std::to_string(labelNumber--)).c_str(),
                   toQt(name) + QLatin1Char(':'), twipsRect(120, top, 1215, 285));
         QComboBox* subProperty =
-            makeDropDown(this, rowControlName("c", name).c_str(), twipsRect(1440, top, 1965, 315));
-        QLineEdit* value =
-            makeTextBox(this, rowControlName("t", name).c_str(), twipsRect(3480, top, 2895, 285));
+            makeDropDown(this, rowControlName("c", name).c_str(), twipsRect(1440, top, 1965, 315),
+                         toQt(name) + tr(" sub-property"));
+        QLineEdit* value = makeTextBox(this, rowControlName("t", name).c_str(),
+                                       twipsRect(3480, top, 2895, 285), toQt(name) + tr(" value"));
         rows_.push_back({group.group, subProperty, value});
         QPushButton* add = makeButton(this, rowControlName("cA", name).c_str(),
                                       QStringLiteral("Add"), twipsRect(6480, top, 495, 255));
@@ -92,7 +94,8 @@ void frmSelection::buildPropertyRows()
 void frmSelection::buildColourRow()
 {
     makeLabel(this, "Label2", QStringLiteral("Color:"), twipsRect(120, colourRowTop, 1215, 285));
-    tColor = makeTextBox(this, "tColor", twipsRect(1440, colourRowTop, 2895, 285));
+    tColor =
+        makeTextBox(this, "tColor", twipsRect(1440, colourRowTop, 2895, 285), tr("Color value"));
     rows_.push_back({PropertyGroup::Color, nullptr, tColor});
     connect(
         makeButton(this, "cAColor", QStringLiteral("Add"), twipsRect(4440, colourRowTop, 495, 255)),
