@@ -1,4 +1,5 @@
 #include "stylesheet.h"
+#include "text.h"
 
 #include <cerrno>
 #include <cstring>
@@ -33,7 +34,7 @@ std::string assembleStylesheet(const SectionTexts& sections)
 
 std::string savedTitle(std::string_view appVersion, std::string_view date)
 {
-    return "Rulecraft " + std::string(appVersion) + " :: File saved on " + std::string(date);
+    return joined({"Rulecraft ", appVersion, " :: File saved on ", date});
 }
 
 // ---- Windows-1252 --------------------------------------------------------------------
@@ -121,14 +122,12 @@ std::string toWindows1252(std::string_view utf8)
 
 namespace {
 
-WriteResult failure(const fs::path& path, std::string_view why)
+// The reason names the file, and the system's own words when it gave an error number.
+WriteResult failure(const fs::path& path, std::string_view why, int error = 0)
 {
-    return {false, path.string() + ": " + std::string(why)};
-}
-
-std::string systemError(int error)
-{
-    return std::strerror(error);
+    if (error == 0)
+        return {false, joined({path.string(), ": ", why})};
+    return {false, joined({path.string(), ": ", why, " (", std::strerror(error), ")"})};
 }
 
 // Follows a chain of symbolic links to the file it finally names, which need not exist
@@ -177,9 +176,9 @@ std::optional<WriteResult> refusal(const fs::path& target, const fs::path& folde
 {
     struct stat folderStat {};
     if (::stat(folder.c_str(), &folderStat) != 0)
-        return failure(target, "the folder " + folder.string() + " does not exist");
+        return failure(target, joined({"the folder ", folder.string(), " does not exist"}));
     if (!S_ISDIR(folderStat.st_mode))
-        return failure(target, folder.string() + " is not a folder");
+        return failure(target, joined({folder.string(), " is not a folder"}));
     if (existing) {
         if (S_ISDIR(existing->st_mode))
             return failure(target, "this is a folder");
@@ -188,10 +187,10 @@ std::optional<WriteResult> refusal(const fs::path& target, const fs::path& folde
         if ((existing->st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
             return failure(target, "the file is read-only");
         if (::access(target.c_str(), W_OK) != 0)
-            return failure(target, "you may not write this file (" + systemError(errno) + ")");
+            return failure(target, "you may not write this file", errno);
     }
     if (::access(folder.c_str(), W_OK | X_OK) != 0)
-        return failure(target, "you may not write in the folder " + folder.string());
+        return failure(target, joined({"you may not write in the folder ", folder.string()}));
     return std::nullopt;
 }
 
@@ -214,36 +213,37 @@ WriteResult writeStylesheet(const std::string& path, std::string_view text)
 
     // The new text goes into a temporary file beside the target and replaces it by a
     // rename, so an earlier file is never left half-written.
-    std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    std::string temporary =
+        (folder / joined({".", target.filename().string(), ".XXXXXX"})).string();
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0)
-        return failure(target, "cannot create a file in " + folder.string() + " (" +
-                                   systemError(errno) + ")");
-    const auto abandon = [&](const std::string& why) {
+        return failure(target, joined({"cannot create a file in ", folder.string()}), errno);
+    const auto abandon = [&](std::string_view why) {
+        const int error = errno;
         ::close(fd);
         ::unlink(temporary.c_str());
-        return failure(target, why);
+        return failure(target, why, error);
     };
 
     std::string bytes = toWindows1252(text);
     bytes += crlf;
     if (!writeAll(fd, bytes) || ::fsync(fd) != 0)
-        return abandon("writing failed (" + systemError(errno) + ")");
+        return abandon("writing failed");
     const mode_t mode = exists ? (existingStat.st_mode & 07777) : defaultFileMode();
     if (::fchmod(fd, mode) != 0)
-        return abandon("cannot set the permissions (" + systemError(errno) + ")");
+        return abandon("cannot set the permissions");
     if (exists && ::fchown(fd, existingStat.st_uid, existingStat.st_gid) != 0) {
         // Only root may give a file away; the user's own files keep their owner anyway.
     }
     if (::close(fd) != 0) {
         const int error = errno;
         ::unlink(temporary.c_str());
-        return failure(target, "writing failed (" + systemError(error) + ")");
+        return failure(target, "writing failed", error);
     }
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
         const int error = errno;
         ::unlink(temporary.c_str());
-        return failure(target, "cannot replace the file (" + systemError(error) + ")");
+        return failure(target, "cannot replace the file", error);
     }
     return {};
 }

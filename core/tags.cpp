@@ -1,4 +1,5 @@
 #include "stylesheet.h"
+#include "text.h"
 
 namespace rulecraft {
 
@@ -15,9 +16,7 @@ void setCurrentTag(std::string_view key, std::string_view opener)
 
 std::string openerFor(std::string_view selector)
 {
-    std::string opener(selector);
-    opener += " { ";
-    return opener;
+    return joined({selector, " { "});
 }
 
 } // namespace
@@ -29,7 +28,7 @@ void chooseCatalogueTag(const CatalogueTag& tag)
 
 void chooseHeading(std::string_view size)
 {
-    const std::string key = "h" + std::string(size);
+    const std::string key = joined({"h", size});
     setCurrentTag(key, openerFor(key));
 }
 
@@ -47,12 +46,12 @@ void captureEditTag()
 
 std::string editorHeading(std::string_view editKey)
 {
-    return "Editing Tag for: " + std::string(editKey) + " Selector";
+    return joined({"Editing Tag for: ", editKey, " Selector"});
 }
 
 std::string editorTitle(std::string_view editKey)
 {
-    return std::string(editKey) + " { PROPERTY : VALUE }";
+    return joined({editKey, " { PROPERTY : VALUE }"});
 }
 
 } // namespace rulecraft

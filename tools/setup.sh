@@ -13,6 +13,8 @@ esac
 cd "$(dirname "$0")/.."
 
 packages=(cmake make g++ pkg-config libgtest-dev googletest qt6-base-dev fonts-liberation2)
+# Only the tests need these: the validators and the Debian packaging tools.
+[ "$mode" = test ] && packages+=(desktop-file-utils appstream dpkg-dev file)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -175,6 +175,7 @@ QComboBox* makeDropDown(QWidget* parent, const char* name, const QRect& place,
 {
     auto* box = placed(new QComboBox(parent), name, place, spokenName);
     box->setEditable(true);
+    box->lineEdit()->setAccessibleName(spokenName);
     box->setInsertPolicy(QComboBox::NoInsert);
     box->setCompleter(nullptr);
     return box;

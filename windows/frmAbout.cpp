@@ -14,8 +14,8 @@ const char* const frmAbout::credits =
     "Choose a tag, collect its declarations, commit the rule into its section,\r\n"
     "and save the stylesheet as a text, HTML or CSS file.\r\n"
     "\r\n"
-    "Written in C++ with Qt 6 Widgets by the Rulecraft developers.\r\n"
-    "Free to use, copy and change.\r\n";
+    "It only ever writes the file you save; it reads nothing and keeps no settings.\r\n"
+    "Written in C++ with Qt 6 Widgets by the Rulecraft developers.\r\n";
 
 frmAbout::frmAbout(QWidget* parent) : QWidget(parent, toolWindowFlags)
 {

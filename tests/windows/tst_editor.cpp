@@ -62,7 +62,7 @@ void tst_Editor::opensEmptyForTheChosenKey()
     for (const GroupInfo& group : propertyGroups()) {
         if (group.subProperties.empty())
             continue;
-        auto* box = control<QComboBox>(editor, ("c" + std::string(group.name)).c_str());
+        auto* box = control<QComboBox>(editor, qPrintable(QLatin1Char('c') + toQt(group.name)));
         QVERIFY2(box->currentText().isEmpty(), box->objectName().toLatin1());
         QStringList entries;
         for (int i = 0; i < box->count(); ++i)
