@@ -12,6 +12,10 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 
+#include <csignal>
+
+#include <sys/resource.h>
+
 using namespace rulecraft;
 using namespace rulecraft::windows;
 using namespace rulecraft::windows::test;
@@ -150,16 +154,17 @@ void tst_MainWindow::saveCancelRebuildsBufferAndKeepsTitle()
 
 void tst_MainWindow::failedSaveWarnsAndKeepsFileAndTitle_data()
 {
-    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("target");
-    QTest::newRow("read-only file") << true << QStringLiteral("style.css");
-    QTest::newRow("missing folder") << false << QStringLiteral("missing/style.css");
-    QTest::newRow("a folder") << false << QStringLiteral(".");
+    QTest::newRow("read-only file") << "read-only" << QStringLiteral("style.css");
+    QTest::newRow("missing folder") << "" << QStringLiteral("missing/style.css");
+    QTest::newRow("a folder") << "" << QStringLiteral(".");
+    QTest::newRow("write fails part-way") << "size limit" << QStringLiteral("style.css");
 }
 
 void tst_MainWindow::failedSaveWarnsAndKeepsFileAndTitle()
 {
-    QFETCH(bool, readOnly);
+    QFETCH(QString, fault);
     QFETCH(QString, target);
     QTemporaryDir dir;
     const QString saved = dir.filePath(QStringLiteral("style.css"));
@@ -167,7 +172,7 @@ void tst_MainWindow::failedSaveWarnsAndKeepsFileAndTitle()
     saveTo(saved);
     const QByteArray firstBytes = fileBytes(saved);
     QCOMPARE(firstBytes, QByteArray("first\r\n\r\n"));
-    if (readOnly)
+    if (fault == QLatin1String("read-only"))
         QVERIFY(QFile::setPermissions(saved, QFile::ReadOwner | QFile::ReadGroup));
     main()->setWindowTitle(QStringLiteral("title before"));
 
@@ -178,7 +183,19 @@ void tst_MainWindow::failedSaveWarnsAndKeepsFileAndTitle()
     });
     QTest::keyClicks(section("tBody"), " second");
     const QString path = dir.filePath(target);
-    saveTo(path);
+    if (fault == QLatin1String("size limit")) {
+        // The file opens, then write() fails once it passes 10 bytes.
+        rlimit previous{};
+        QVERIFY(getrlimit(RLIMIT_FSIZE, &previous) == 0);
+        const rlimit small{10, previous.rlim_max};
+        const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+        saveTo(path);
+        setrlimit(RLIMIT_FSIZE, &previous);
+        signal(SIGXFSZ, oldHandler);
+    } else {
+        saveTo(path);
+    }
 
     QVERIFY2(warning.contains(QDir::cleanPath(path)) || warning.contains(path),
              qPrintable(warning));
