@@ -13,8 +13,9 @@ esac
 cd "$(dirname "$0")/.."
 
 packages=(cmake make g++ pkg-config libgtest-dev googletest qt6-base-dev fonts-liberation2)
-# Only the tests need these: the validators and the Debian packaging tools.
-[ "$mode" = test ] && packages+=(desktop-file-utils appstream dpkg-dev file)
+# Only the tests need these: the validators, the Debian packaging tools, and clang with
+# its sanitizer and libFuzzer runtimes.
+[ "$mode" = test ] && packages+=(desktop-file-utils appstream dpkg-dev file clang libclang-rt-14-dev)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -36,8 +37,40 @@ if [ "$mode" = run ]; then
   exec ./build/windows/rulecraft
 fi
 
+export QT_QPA_PLATFORM=offscreen
+passed=0
+suite() { # build folder, then ctest arguments
+  local log
+  log=$(mktemp)
+  (cd "$1" && ctest --output-on-failure --timeout 600 "${@:2}") | tee "$log"
+  passed=$((passed + $(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$log")))
+  rm -f "$log"
+}
+
+echo "== the test suite"
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DRULECRAFT_WERROR=ON
 cmake --build build-test -j "$jobs"
-export QT_QPA_PLATFORM=offscreen
-cd build-test
-ctest --output-on-failure --timeout 300
+suite build-test
+
+echo "== the same tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DRULECRAFT_WERROR=ON -DRULECRAFT_SANITIZE=ON
+cmake --build build-sanitize -j "$jobs"
+# The package test installs the program system-wide; the plain suite has run it.
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  suite build-sanitize -E package_installs_and_removes
+
+echo "== a short fuzzing run over the committed seeds"
+cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRULECRAFT_WERROR=ON \
+  -DRULECRAFT_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
+cmake --build build-fuzz -j "$jobs"
+fuzz_seconds=${RULECRAFT_FUZZ_SECONDS:-15}
+for target in windows1252 rules colour; do
+  found=$(mktemp -d)
+  ./build-fuzz/fuzz/fuzz_$target "$found" "fuzz/corpus/$target" \
+    -max_total_time="$fuzz_seconds" 2>&1 | tail -n 1
+  rm -rf "$found"
+  passed=$((passed + 1))
+done
+
+# Every step above stops the script on a failure, so reaching here means none failed.
+echo "rulecraft: $passed passed, 0 failed"
