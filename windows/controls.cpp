@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace rulecraft::windows {
 
@@ -124,6 +125,9 @@ void setFixedClientSize(QWidget* window, int widthTwips, int heightTwips)
 
 namespace {
 
+// A line edit takes 32767 characters unless told otherwise; no box here has a limit.
+constexpr int noLengthLimit = std::numeric_limits<int>::max();
+
 // Buttons and labels are spoken by their captions; boxes are given a name.
 template <typename Control>
 Control* placed(Control* control, const char* name, const QRect& place,
@@ -157,13 +161,21 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, con
 QLineEdit* makeTextBox(QWidget* parent, const char* name, const QRect& place,
                        const QString& spokenName)
 {
-    return placed(new QLineEdit(parent), name, place, spokenName);
+    auto* box = placed(new QLineEdit(parent), name, place, spokenName);
+    box->setMaxLength(noLengthLimit);
+    return box;
 }
 
 QPlainTextEdit* makeTextArea(QWidget* parent, const char* name, const QRect& place,
                              const QString& spokenName)
 {
-    auto* box = placed(new QPlainTextEdit(parent), name, place, spokenName);
+    return placeTextArea(new QPlainTextEdit(parent), name, place, spokenName);
+}
+
+QPlainTextEdit* placeTextArea(QPlainTextEdit* box, const char* name, const QRect& place,
+                              const QString& spokenName)
+{
+    placed(box, name, place, spokenName);
     box->setTabChangesFocus(true);
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -176,6 +188,7 @@ QComboBox* makeDropDown(QWidget* parent, const char* name, const QRect& place,
     auto* box = placed(new QComboBox(parent), name, place, spokenName);
     box->setEditable(true);
     box->lineEdit()->setAccessibleName(spokenName);
+    box->lineEdit()->setMaxLength(noLengthLimit);
     box->setInsertPolicy(QComboBox::NoInsert);
     box->setCompleter(nullptr);
     return box;

@@ -56,6 +56,9 @@ QLineEdit* makeTextBox(QWidget* parent, const char* name, const QRect& place,
 // Multi-line plain text with a vertical scroll bar; Tab leaves it.
 QPlainTextEdit* makeTextArea(QWidget* parent, const char* name, const QRect& place,
                              const QString& spokenName);
+// The same for a box of a kind of its own, already made.
+QPlainTextEdit* placeTextArea(QPlainTextEdit* box, const char* name, const QRect& place,
+                              const QString& spokenName);
 // An editable drop-down list that keeps exactly what the user typed.
 QComboBox* makeDropDown(QWidget* parent, const char* name, const QRect& place,
                         const QString& spokenName);

@@ -8,6 +8,7 @@
 #include "frmSelection.h"
 #include "instances.h"
 #include "stylesheet.h"
+#include "stylesheetbuffer.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -159,8 +160,9 @@ void frmMain::buildCommandColumn()
     connect(makeButton(this, "cmdAbout", QStringLiteral("&About"),
                        twipsRect(commandLeft, 960, 1215, 255)),
             &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
-    h = makeTextArea(this, "h", twipsRect(commandLeft, 3720, 1215, 1095), tr("Stylesheet"));
-    h->setVisible(false);
+    h = new StylesheetBuffer(this);
+    h->setObjectName(QStringLiteral("h"));
+    h->setGeometry(twipsRect(commandLeft, 3720, 1215, 1095));
     connect(makeButton(this, "cmdExit", QStringLiteral("E&xit"),
                        twipsRect(commandLeft, 4920, 1215, 375)),
             &QPushButton::clicked, this, &frmMain::cmdExit_Click);
@@ -212,7 +214,7 @@ void frmMain::cmdAbout_Click()
 
 void frmMain::cmdSave_Click()
 {
-    setBoxText(h, assembleStylesheet(sections_->texts()));
+    h->setText(assembleStylesheet(sections_->texts()));
 
     CDone->CancelError = true;
     CDone->Flags = saveFlags;
@@ -221,7 +223,7 @@ void frmMain::cmdSave_Click()
         return;
 
     const QString path = CDone->FileName;
-    const WriteResult written = writeStylesheet(QFile::encodeName(path).toStdString(), boxText(h));
+    const WriteResult written = writeStylesheet(QFile::encodeName(path).toStdString(), h->text());
     if (!written.ok) {
         QMessageBox::warning(this, tr("Rulecraft"),
                              tr("The stylesheet was not saved.\n\n%1").arg(toQt(written.reason)));

@@ -15,6 +15,7 @@ struct CatalogueTag;
 namespace rulecraft::windows {
 
 class CommonDialog;
+class StylesheetBuffer;
 
 // The start-up window: the tag buttons, the six sections of the document, and the Save,
 // About and Exit commands. It owns the common dialog component and the stylesheet buffer.
@@ -46,7 +47,7 @@ private:
     void setTabOrder();
 
     std::array<QPlainTextEdit*, 6> sectionBoxes_{};
-    QPlainTextEdit* h = nullptr;
+    StylesheetBuffer* h = nullptr;
     CommonDialog* CDone = nullptr;
     std::unique_ptr<SectionSet> sections_;
 };

@@ -2,6 +2,7 @@
 
 #include "commondialog.h"
 #include "controls.h"
+#include "declarationsbox.h"
 #include "frmMain.h"
 #include "instances.h"
 #include "stylesheet.h"
@@ -43,9 +44,8 @@ frmSelection::frmSelection(QWidget* parent) : QWidget(parent, toolWindowFlags)
     cmdAddSelection->setEnabled(false);
     connect(cmdAddSelection, &QPushButton::clicked, this, &frmSelection::cmdAddSelection_Click);
 
-    txtHolder =
-        makeTextArea(this, "txtHolder", twipsRect(1560, 3240, 5415, 3855), tr("Declarations"));
-    txtHolder->setReadOnly(true);
+    txtHolder = new DeclarationsBox(this);
+    placeTextArea(txtHolder, "txtHolder", twipsRect(1560, 3240, 5415, 3855), tr("Declarations"));
     // Read-only, but still reached by Tab and selectable from the keyboard for copying.
     txtHolder->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     txtHolder->setFocusPolicy(Qt::StrongFocus);
@@ -124,8 +124,7 @@ void frmSelection::Form_Load()
 void frmSelection::addDeclaration(const Row& row)
 {
     const QString subProperty = row.subProperty ? row.subProperty->currentText() : QString();
-    appendToBox(txtHolder,
-                declarationText(row.group, toCore(subProperty), toCore(row.value->text())));
+    txtHolder->append(declarationText(row.group, toCore(subProperty), toCore(row.value->text())));
     if (row.subProperty)
         row.subProperty->setEditText(QString());
     row.value->clear();
@@ -144,7 +143,7 @@ void frmSelection::cmdAddSelection_Click()
 {
     frmMain* main = openInstance<frmMain>();
     if (main)
-        storeSelection(modVar.EditKey, boxText(txtHolder), main->sections());
+        storeSelection(modVar.EditKey, txtHolder->text(), main->sections());
     close();
 }
 

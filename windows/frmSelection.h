@@ -6,7 +6,6 @@
 
 class QComboBox;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 
 namespace rulecraft {
@@ -14,6 +13,8 @@ enum class PropertyGroup;
 }
 
 namespace rulecraft::windows {
+
+class DeclarationsBox;
 
 // The rule editor: seven property rows whose Add buttons collect declarations in the
 // holder, and Add Selection, which commits the rule into the main window.
@@ -40,7 +41,7 @@ private:
     void buildColourRow();
 
     std::vector<Row> rows_;
-    QPlainTextEdit* txtHolder = nullptr;
+    DeclarationsBox* txtHolder = nullptr;
     QPushButton* cmdAddSelection = nullptr;
     QLineEdit* tColor = nullptr;
 };

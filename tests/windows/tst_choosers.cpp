@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include "controls.h"
+#include "declarationsbox.h"
 #include "frmAbout.h"
 #include "stylesheet.h"
 
@@ -142,7 +143,7 @@ void tst_Choosers::selectWhileEditorOpenOnlyBringsItForward()
     QCOMPARE(window("frmSelection"), editor);
     QCOMPARE(modVar.TagKey, std::string("h3"));
     QCOMPARE(modVar.EditKey, std::string("a"));
-    QCOMPARE(control<QPlainTextEdit>(editor, "txtHolder")->toPlainText(),
+    QCOMPARE(toQt(control<DeclarationsBox>(editor, "txtHolder")->text()),
              QStringLiteral("color:; "));
     QTRY_VERIFY(!window("frmHSize"));
 }

@@ -1,8 +1,10 @@
 #include "testsupport.h"
 
 #include "controls.h"
+#include "declarationsbox.h"
 #include "stylesheet.h"
 
+#include <QClipboard>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QLabel>
@@ -31,6 +33,7 @@ private slots:
     void secondSelectColorStartsAtTheFirstChoice();
     void tagChosenWhileOpenKeepsEditorAndItsTag();
     void subPropertyBoxTakesTypedTextAsIs();
+    void longHolderCopiesAndCommitsWithoutBreaks();
 
 private:
     QWidget* editorFor(const char* tagButton)
@@ -43,7 +46,7 @@ private:
     }
     static QString holder(QWidget* editor)
     {
-        return control<QPlainTextEdit>(editor, "txtHolder")->toPlainText();
+        return toQt(control<DeclarationsBox>(editor, "txtHolder")->text());
     }
 };
 
@@ -255,6 +258,26 @@ void tst_Editor::subPropertyBoxTakesTypedTextAsIs()
     QVERIFY(holder(editor).isEmpty());
     click(editor, "cAMargin");
     QCOMPARE(holder(editor), QStringLiteral("margin-to: ; "));
+}
+
+void tst_Editor::longHolderCopiesAndCommitsWithoutBreaks()
+{
+    QWidget* editor = editorFor("cmdHR");
+    QString expected;
+    for (int i = 0; i < 300; ++i) {
+        click(editor, "cAColor");
+        expected += QStringLiteral("color:; ");
+    }
+    QCOMPARE(holder(editor), expected);
+
+    auto* box = control<DeclarationsBox>(editor, "txtHolder");
+    box->selectAll();
+    box->copy();
+    QCOMPARE(QApplication::clipboard()->text(), expected);
+
+    click(editor, "cmdAddSelection");
+    QCOMPARE(toQt(boxText(control<QPlainTextEdit>(window("frmMain"), "tHR"))),
+             QStringLiteral("hr { ") + expected + QStringLiteral(" }\r\n"));
 }
 
 QTEST_MAIN(tst_Editor)

@@ -5,6 +5,7 @@
 #include "testsupport.h"
 
 #include "controls.h"
+#include "declarationsbox.h"
 #include "stylesheet.h"
 
 #include <QClipboard>
@@ -328,7 +329,7 @@ QString tst_Soak::mismatch()
 
     if (QWidget* editor = window("frmSelection")) {
         const EditorModel& e = *model.editor;
-        if (boxText(control<QPlainTextEdit>(editor, "txtHolder")) != e.holder)
+        if (control<DeclarationsBox>(editor, "txtHolder")->text() != e.holder)
             return QStringLiteral("holder differs");
         if (toCore(control<QLabel>(editor, "Label")->text()) != editorHeading(e.key) ||
             modVar.EditKey != e.key)

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QWidget>
+
+#include <string>
+
+namespace rulecraft::windows {
+
+// The main window's hidden stylesheet buffer: Save fills it and writes it, and nobody
+// ever sees it. It keeps the text as it is; a text document would spend seconds laying
+// out a stylesheet of many megabytes that is never shown.
+class StylesheetBuffer : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit StylesheetBuffer(QWidget* parent) : QWidget(parent) { setVisible(false); }
+
+    const std::string& text() const { return text_; }
+    void setText(std::string text) { text_ = std::move(text); }
+
+private:
+    std::string text_;
+};
+
+} // namespace rulecraft::windows
