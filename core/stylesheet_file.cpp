@@ -1,6 +1,7 @@
 #include "stylesheet.h"
 #include "text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -96,25 +97,34 @@ std::optional<char32_t> decodeUtf8(std::string_view text, std::size_t pos, std::
     return c;
 }
 
-} // namespace
-
-std::string toWindows1252(std::string_view utf8)
+// Appends the Windows-1252 form of utf8 to bytes.
+void appendWindows1252(std::string& bytes, std::string_view utf8)
 {
-    std::string bytes;
-    bytes.reserve(utf8.size());
     std::size_t pos = 0;
     while (pos < utf8.size()) {
-        // Plain ASCII runs are the common case; copy them without decoding.
-        if (static_cast<unsigned char>(utf8[pos]) < 0x80) {
-            bytes += utf8[pos++];
-            continue;
-        }
+        // Plain ASCII runs are the common case; copy them whole.
+        std::size_t run = pos;
+        while (run < utf8.size() && static_cast<unsigned char>(utf8[run]) < 0x80)
+            ++run;
+        bytes.append(utf8, pos, run - pos);
+        pos = run;
+        if (pos == utf8.size())
+            break;
         std::size_t length = 1;
         const std::optional<char32_t> c = decodeUtf8(utf8, pos, length);
         const std::optional<char> b = c ? cp1252Byte(*c) : std::nullopt;
         bytes += b.value_or(unmappable);
         pos += length;
     }
+}
+
+} // namespace
+
+std::string toWindows1252(std::string_view utf8)
+{
+    std::string bytes;
+    bytes.reserve(utf8.size());
+    appendWindows1252(bytes, utf8);
     return bytes;
 }
 
@@ -159,6 +169,29 @@ bool writeAll(int fd, std::string_view bytes)
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
     return true;
+}
+
+// Converts and writes the text a piece at a time through one small buffer, so that a large
+// stylesheet is not copied whole once more. Pieces end at character boundaries.
+bool writeConverted(int fd, std::string_view text)
+{
+    constexpr std::size_t piece = 64 * 1024;
+    std::string bytes;
+    bytes.reserve(piece + crlf.size());
+    while (!text.empty()) {
+        std::size_t end = std::min(piece, text.size());
+        while (end < text.size() && end > 0 &&
+               (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+            --end;
+        if (end == 0)
+            end = std::min(piece, text.size());
+        bytes.clear();
+        appendWindows1252(bytes, text.substr(0, end));
+        if (!writeAll(fd, bytes))
+            return false;
+        text.remove_prefix(end);
+    }
+    return writeAll(fd, crlf);
 }
 
 mode_t defaultFileMode()
@@ -225,9 +258,7 @@ WriteResult writeStylesheet(const std::string& path, std::string_view text)
         return failure(target, why, error);
     };
 
-    std::string bytes = toWindows1252(text);
-    bytes += crlf;
-    if (!writeAll(fd, bytes) || ::fsync(fd) != 0)
+    if (!writeConverted(fd, text) || ::fsync(fd) != 0)
         return abandon("writing failed");
     const mode_t mode = exists ? (existingStat.st_mode & 07777) : defaultFileMode();
     if (::fchmod(fd, mode) != 0)

@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDate>
-#include <QFontDatabase>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -33,22 +32,15 @@ int pointsToPixels(double points)
     return static_cast<int>(std::lround(points * 96.0 / 72.0));
 }
 
-QString interfaceFontFamily()
-{
-    // Liberation Sans and Arimo share Arial's metrics, which the layout was drawn for.
-    const QStringList installed = QFontDatabase::families();
-    for (const char* family : {"Liberation Sans", "Arimo", "Arial"}) {
-        if (installed.contains(QLatin1String(family)))
-            return QLatin1String(family);
-    }
-    QFont fallback;
-    fallback.setStyleHint(QFont::SansSerif);
-    return fallback.defaultFamily();
-}
-
 QFont interfaceFont(int pixelSize)
 {
-    QFont font(interfaceFontFamily());
+    // Liberation Sans and Arimo share Arial's metrics, which the layout was drawn for. The
+    // list is resolved when the font is first used, without reading the whole font
+    // database at start-up; the sans-serif hint is the last resort.
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                      QStringLiteral("Arial")});
+    font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(pixelSize);
     return font;
 }
@@ -209,7 +201,8 @@ void setTabChain(QWidget* window, std::initializer_list<const char*> names)
 QIcon applicationIcon()
 {
     QIcon icon;
-    for (int size : {32, 64, 128})
+    // Enough to stay sharp up to twice the size; each one is decoded at start-up.
+    for (int size : {32, 64})
         icon.addFile(QStringLiteral(":/rulecraft/icon-%1.png").arg(size), QSize(size, size));
     return icon;
 }

@@ -38,7 +38,6 @@ constexpr Qt::WindowFlags toolWindowFlags =
 int pointsToPixels(double points);
 
 // The face the captions were designed for, or the nearest that is installed.
-QString interfaceFontFamily();
 QFont interfaceFont(int pixelSize);
 void applyApplicationLook();
 

@@ -10,13 +10,14 @@ namespace rulecraft::windows {
 
 namespace {
 
-constexpr int paragraphLength = 1024;
+constexpr int paragraphLength = 100;
 
 } // namespace
 
 DeclarationsBox::DeclarationsBox(QWidget* parent) : QPlainTextEdit(parent)
 {
     setReadOnly(true);
+    document()->setUndoRedoEnabled(false);
 }
 
 void DeclarationsBox::append(std::string_view addition)

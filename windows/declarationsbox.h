@@ -9,8 +9,8 @@ namespace rulecraft::windows {
 
 // The editor's holder: read-only, it only ever grows at its end. Qt lays out a whole
 // paragraph again on every change, and the holder is one long line, so it is shown as
-// paragraphs of about a kilobyte, broken only between two additions. The breaks are for
-// display alone: text() and copying give the holder without them.
+// paragraphs of about two lines of the box, broken only between two additions. The breaks
+// are for display alone: text() and copying give the holder without them.
 class DeclarationsBox : public QPlainTextEdit {
     Q_OBJECT
 

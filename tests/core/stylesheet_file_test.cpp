@@ -163,6 +163,18 @@ TEST_F(WriteFile, writesTextAndLineEnd)
     EXPECT_EQ(readBytes(file), "a {  }\r\n\r\n\xE9\x80\r\n");
 }
 
+TEST_F(WriteFile, charactersAcrossWritePiecesStayWhole)
+{
+    // Characters of one to four bytes, so that some straddle every 64 KB piece written.
+    std::string text;
+    while (text.size() < 300 * 1024)
+        text += "a\xC3\xA9\xE2\x82\xAC\xE6\xBC\xA2\xF0\x9F\x98\x80";
+    const fs::path file = dir / "large.css";
+    ASSERT_TRUE(writeStylesheet(file.string(), text).ok);
+    EXPECT_EQ(readBytes(file), toWindows1252(text) + "\r\n");
+    EXPECT_EQ(readBytes(file).substr(0, 8), "a\xE9\x80??a\xE9\x80");
+}
+
 TEST_F(WriteFile, emptyTextGivesOnlyLineEnd)
 {
     const fs::path file = dir / "style";

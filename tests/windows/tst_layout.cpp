@@ -203,7 +203,8 @@ void tst_Layout::captionsFitTheirControls()
     QFETCH(QString, windowName);
     QWidget* opened = open(windowName);
     QVERIFY(opened);
-    QVERIFY(QFontInfo(QApplication::font()).family() == interfaceFontFamily());
+    // The face the layout was drawn for is installed by the set-up command.
+    QCOMPARE(QFontInfo(QApplication::font()).family(), QStringLiteral("Liberation Sans"));
 
     int checked = 0;
     for (QWidget* widget : opened->findChildren<QWidget*>()) {

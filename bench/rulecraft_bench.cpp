@@ -1,0 +1,306 @@
+// Measures each figure against a baseline in the same run, alternating the two at least
+// 15 times, and prints medians and their ratio. Run by bench/run.sh.
+#include "commondialog.h"
+#include "controls.h"
+#include "declarationsbox.h"
+#include "frmMain.h"
+#include "instances.h"
+#include "stylesheet.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+using namespace rulecraft;
+using namespace rulecraft::windows;
+
+namespace {
+
+constexpr int runs = 15;
+using Clock = std::chrono::steady_clock;
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double millisecondsOf(const std::function<void()>& work)
+{
+    const auto start = Clock::now();
+    work();
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+void report(const char* figure, const char* unit, double measured, double baseline, double target)
+{
+    const double ratio = measured / baseline;
+    std::printf("| %s | %.3f %s | %.3f %s | %.2f | %.2f | %s |\n", figure, measured, unit, baseline,
+                unit, ratio, target, ratio <= target ? "met" : "missed");
+    std::fflush(stdout);
+}
+
+// Alternates the measured work and its baseline, each returning one sample.
+void comparePair(const char* figure, const std::function<double()>& measured,
+                 const std::function<double()>& baseline, double target)
+{
+    std::vector<double> a, b;
+    for (int i = 0; i < runs; ++i) {
+        a.push_back(measured());
+        b.push_back(baseline());
+    }
+    report(figure, "ms", median(a), median(b), target);
+}
+
+// ---- Start-up ----------------------------------------------------------------------------
+
+struct StartSample {
+    double milliseconds = 0;
+    double peakKilobytes = 0;
+};
+
+StartSample startOnce(const std::string& program, const char* argument = nullptr)
+{
+    int out[2];
+    if (pipe(out) != 0)
+        std::abort();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(argument), nullptr};
+
+    timespec before{};
+    clock_gettime(CLOCK_MONOTONIC, &before);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ) != 0)
+        std::abort();
+    close(out[1]);
+    std::string line;
+    char buffer[256];
+    for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;)
+        line.append(buffer, std::size_t(n));
+    close(out[0]);
+    waitpid(pid, nullptr, 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    long long paintedAt = 0;
+    long peak = 0;
+    if (std::sscanf(line.c_str(), "%lld %ld", &paintedAt, &peak) != 2)
+        std::abort();
+    const long long startedAt = before.tv_sec * 1000000000LL + before.tv_nsec;
+    return {double(paintedAt - startedAt) / 1e6, double(peak)};
+}
+
+void startUp(const std::string& folder)
+{
+    std::vector<double> time, baseTime, memory, baseMemory;
+    startOnce(folder + "/startup_rulecraft"); // warm the file cache for both
+    startOnce(folder + "/startup_baseline");
+    for (int i = 0; i < runs; ++i) {
+        const StartSample ours = startOnce(folder + "/startup_rulecraft");
+        const StartSample base = startOnce(folder + "/startup_baseline");
+        time.push_back(ours.milliseconds);
+        baseTime.push_back(base.milliseconds);
+        memory.push_back(ours.peakKilobytes);
+        baseMemory.push_back(base.peakKilobytes);
+    }
+    report("start-up to first paint", "ms", median(time), median(baseTime), 1.15);
+    report("peak resident memory at first paint", "KB", median(memory), median(baseMemory), 1.15);
+
+    // Not a target: against a window that shows one label and so loads fonts too.
+    std::vector<double> labelTime, labelMemory;
+    time.clear();
+    memory.clear();
+    for (int i = 0; i < runs; ++i) {
+        const StartSample ours = startOnce(folder + "/startup_rulecraft");
+        const StartSample base = startOnce(folder + "/startup_baseline", "label");
+        time.push_back(ours.milliseconds);
+        labelTime.push_back(base.milliseconds);
+        memory.push_back(ours.peakKilobytes);
+        labelMemory.push_back(base.peakKilobytes);
+    }
+    report("(start-up against a window with one label)", "ms", median(time), median(labelTime),
+           1.15);
+    report("(peak memory against a window with one label)", "KB", median(memory),
+           median(labelMemory), 1.15);
+}
+
+// ---- In the windows ----------------------------------------------------------------------
+
+QWidget* openWindowNamed(const char* name)
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == QLatin1String(name) && widget->isVisible())
+            return widget;
+    }
+    return nullptr;
+}
+
+void press(QWidget* window, const char* button)
+{
+    window->findChild<QPushButton*>(QLatin1String(button))->click();
+}
+
+void settle()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+std::string rulesOf(std::size_t size)
+{
+    std::string rules;
+    while (rules.size() < size)
+        rules += "a:hover { color:#FF0000; font-size: 12px; text-decoration: none;  }\r\n";
+    return rules;
+}
+
+// The time of Add Selection in the editor, filing one rule into the link section.
+double oneCommit(frmMain& main, const std::string& sectionText)
+{
+    main.sections().replace(Section::A, sectionText);
+    settle();
+    constexpr int commits = 20;
+    double total = 0;
+    for (int i = 0; i < commits; ++i) {
+        press(&main, "cmdAhover");
+        QWidget* editor = openWindowNamed("frmSelection");
+        press(editor, "cAColor");
+        total += millisecondsOf([&] { press(editor, "cmdAddSelection"); });
+        settle();
+    }
+    return total / commits;
+}
+
+// The time of one Add in a holder that already holds the given amount of text.
+double oneAdd(frmMain& main, std::size_t holderSize)
+{
+    press(&main, "cmdTD");
+    QWidget* editor = openWindowNamed("frmSelection");
+    auto* holder = editor->findChild<DeclarationsBox*>(QStringLiteral("txtHolder"));
+    // Pieces of the length the box shows as one paragraph, as Adds would leave them.
+    const std::string piece = rulesOf(100).substr(0, 100);
+    while (holder->text().size() < holderSize)
+        holder->append(piece);
+    settle();
+    constexpr int adds = 20;
+    const double total = millisecondsOf([&] {
+        for (int i = 0; i < adds; ++i)
+            press(editor, "cAMargin");
+    });
+    press(editor, "cmdClose");
+    settle();
+    return total / adds;
+}
+
+// Many commits through the core into the main window's boxes, across the sections.
+double manyCommits(frmMain& main, int count)
+{
+    for (Section section : sectionsInOrder)
+        main.sections().replace(section, "");
+    settle();
+    static const char* keys[] = {"a", "ahover", "td", "hr", "h2", "p.note"};
+    return millisecondsOf([&] {
+        for (int i = 0; i < count; ++i) {
+            chooseCustomTag(keys[i % 6]);
+            captureEditTag();
+            storeSelection(keys[i % 6], "color:#FF0000; margin: 0; ", main.sections());
+        }
+        QCoreApplication::processEvents();
+    });
+}
+
+double plainWrite(const std::string& path, std::size_t size, bool flush)
+{
+    const std::string chunk(64 * 1024, 'x');
+    return millisecondsOf([&] {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        for (std::size_t done = 0; done < size; done += chunk.size()) {
+            if (::write(fd, chunk.data(), std::min(chunk.size(), size - done)) < 0)
+                std::abort();
+        }
+        if (flush)
+            ::fsync(fd);
+        ::close(fd);
+    });
+}
+
+void save(frmMain& main, const QString& folder)
+{
+    const std::string rules = rulesOf(10'000'000);
+    for (Section section : sectionsInOrder)
+        main.sections().replace(section, rules);
+    settle();
+    const std::string target = QDir(folder).filePath(QStringLiteral("style.css")).toStdString();
+    const std::string plain = QDir(folder).filePath(QStringLiteral("plain.css")).toStdString();
+    const SectionTexts texts = main.sections().texts();
+    const std::size_t bytes = assembleStylesheet(texts).size() + 2;
+
+    comparePair(
+        "Save: assemble, convert and write 6 x 10 MB",
+        [&] { return millisecondsOf([&] { writeStylesheet(target, assembleStylesheet(texts)); }); },
+        [&] { return plainWrite(plain, bytes, false); }, 2.0);
+    comparePair(
+        "Save: the same against a plain write and fsync",
+        [&] { return millisecondsOf([&] { writeStylesheet(target, assembleStylesheet(texts)); }); },
+        [&] { return plainWrite(plain, bytes, true); }, 2.0);
+    comparePair(
+        "Save command: read the six boxes, assemble, convert, write",
+        [&] {
+            main.commonDialog().setNextAnswer({true, QString::fromStdString(target), 0});
+            return millisecondsOf([&] { press(&main, "cmdSave"); });
+        },
+        [&] { return plainWrite(plain, bytes, false); }, 2.0);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const std::string folder =
+        QFileInfo(QString::fromLocal8Bit(argv[0])).absolutePath().toStdString();
+    const std::string only = argc > 1 ? argv[1] : "";
+    std::printf("| figure | measured | baseline | ratio | target | |\n|---|---|---|---|---|---|\n");
+    if (only.empty() || only == "startup")
+        startUp(folder);
+
+    QApplication app(argc, argv);
+    applyApplicationLook();
+    frmMain& main = openWindow<frmMain>();
+    settle();
+    const std::string tenMegabytes = rulesOf(10'000'000);
+    if (only.empty() || only == "commit")
+        comparePair(
+            "one commit into a section of 10 MB vs an empty one",
+            [&] { return oneCommit(main, tenMegabytes); }, [&] { return oneCommit(main, ""); },
+            1.5);
+    if (only.empty() || only == "add")
+        comparePair(
+            "one Add into a holder of 1 MB vs an empty one",
+            [&] { return oneAdd(main, 1'000'000); }, [&] { return oneAdd(main, 0); }, 1.5);
+    if (only.empty() || only == "commits")
+        comparePair(
+            "20,000 commits vs 10,000 commits", [&] { return manyCommits(main, 20000); },
+            [&] { return manyCommits(main, 10000); }, 2.2);
+    if (only.empty() || only == "save") {
+        QTemporaryDir dir(QDir::currentPath() + QStringLiteral("/bench-XXXXXX"));
+        save(main, dir.path());
+    }
+    return 0;
+}
