@@ -128,10 +128,8 @@ void frmSelection::addDeclaration(const Row& row)
     if (row.subProperty)
         row.subProperty->setEditText(QString());
     row.value->clear();
-    if (row.subProperty)
-        row.subProperty->setFocus();
-    else
-        row.value->setFocus();
+    QWidget* next = row.subProperty ? static_cast<QWidget*>(row.subProperty) : row.value;
+    next->setFocus();
 }
 
 void frmSelection::txtHolder_Change()
