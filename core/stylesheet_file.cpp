@@ -177,7 +177,7 @@ bool writeConverted(int fd, std::string_view text)
 {
     constexpr std::size_t piece = 64 * 1024;
     std::string bytes;
-    bytes.reserve(piece + crlf.size());
+    bytes.reserve(piece);
     while (!text.empty()) {
         std::size_t end = std::min(piece, text.size());
         while (end < text.size() && end > 0 &&
@@ -251,11 +251,16 @@ WriteResult writeStylesheet(const std::string& path, std::string_view text)
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0)
         return failure(target, joined({"cannot create a file in ", folder.string()}), errno);
+    // Every failure from here on removes the temporary file; errno is read before the
+    // clean-up can change it.
+    const auto discard = [&](std::string_view why, int error) {
+        ::unlink(temporary.c_str());
+        return failure(target, why, error);
+    };
     const auto abandon = [&](std::string_view why) {
         const int error = errno;
         ::close(fd);
-        ::unlink(temporary.c_str());
-        return failure(target, why, error);
+        return discard(why, error);
     };
 
     if (!writeConverted(fd, text) || ::fsync(fd) != 0)
@@ -266,16 +271,10 @@ WriteResult writeStylesheet(const std::string& path, std::string_view text)
     if (exists && ::fchown(fd, existingStat.st_uid, existingStat.st_gid) != 0) {
         // Only root may give a file away; the user's own files keep their owner anyway.
     }
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        return failure(target, "writing failed", error);
-    }
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        return failure(target, "cannot replace the file", error);
-    }
+    if (::close(fd) != 0)
+        return discard("writing failed", errno);
+    if (::rename(temporary.c_str(), target.c_str()) != 0)
+        return discard("cannot replace the file", errno);
     return {};
 }
 

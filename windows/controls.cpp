@@ -38,8 +38,8 @@ QFont interfaceFont(int pixelSize)
     // list is resolved when the font is first used, without reading the whole font
     // database at start-up; the sans-serif hint is the last resort.
     QFont font(QStringLiteral("Liberation Sans"));
-    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-                      QStringLiteral("Arial")});
+    font.setFamilies(
+        {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("Arial")});
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(pixelSize);
     return font;
@@ -113,6 +113,12 @@ void placeClientArea(QWidget* window, const QRect& area)
 void setFixedClientSize(QWidget* window, int widthTwips, int heightTwips)
 {
     window->setFixedSize(twips(widthTwips), twips(heightTwips));
+}
+
+void placeFixedClientArea(QWidget* window, const QRect& area)
+{
+    window->setFixedSize(area.size());
+    placeClientArea(window, area);
 }
 
 namespace {

@@ -45,6 +45,8 @@ void applyApplicationLook();
 // screen if the design would put any part of it outside.
 void placeClientArea(QWidget* window, const QRect& area);
 void setFixedClientSize(QWidget* window, int widthTwips, int heightTwips);
+// A fixed-size window at its designed place: the size is the area's.
+void placeFixedClientArea(QWidget* window, const QRect& area);
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
                         const QRect& place);

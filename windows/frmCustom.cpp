@@ -22,8 +22,7 @@ frmCustom::frmCustom(QWidget* parent) : QWidget(parent, toolWindowFlags)
             &QPushButton::clicked, this, &frmCustom::Command1_Click);
     setTabChain(this, {"txtName", "Command1"});
 
-    setFixedClientSize(this, 4680, 795);
-    placeClientArea(this, twipsRect(165, 6255, 4680, 795));
+    placeFixedClientArea(this, twipsRect(165, 6255, 4680, 795));
     txtName->setFocus();
 }
 

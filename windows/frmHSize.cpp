@@ -21,8 +21,7 @@ frmHSize::frmHSize(QWidget* parent) : QWidget(parent, toolWindowFlags)
             &QPushButton::clicked, this, &frmHSize::Command1_Click);
     setTabChain(this, {"cmbH", "Command1"});
 
-    setFixedClientSize(this, 2010, 855);
-    placeClientArea(this, twipsRect(5085, 6135, 2010, 855));
+    placeFixedClientArea(this, twipsRect(5085, 6135, 2010, 855));
     Form_Load();
     cmbH->setFocus();
 }

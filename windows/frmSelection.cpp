@@ -61,8 +61,7 @@ frmSelection::frmSelection(QWidget* parent) : QWidget(parent, toolWindowFlags)
                        "cBackground",     "tBackground", "cABackground", "tColor",     "cAColor",
                        "cmdAddSelection", "txtHolder",   "cmdClose",     "cmdSelColor"});
 
-    setFixedClientSize(this, 7035, 7095);
-    placeClientArea(this, twipsRect(7905, 3780, 7035, 7095));
+    placeFixedClientArea(this, twipsRect(7905, 3780, 7035, 7095));
     Form_Load();
     rows_.front().subProperty->setFocus();
 }
@@ -139,7 +138,7 @@ void frmSelection::txtHolder_Change()
 
 void frmSelection::cmdAddSelection_Click()
 {
-    frmMain* main = openInstance<frmMain>();
+    frmMain* main = existingInstance<frmMain>();
     if (main)
         storeSelection(modVar.EditKey, txtHolder->text(), main->sections());
     close();
@@ -147,7 +146,7 @@ void frmSelection::cmdAddSelection_Click()
 
 void frmSelection::cmdSelColor_Click()
 {
-    frmMain* main = openInstance<frmMain>();
+    frmMain* main = existingInstance<frmMain>();
     if (!main)
         return;
     CommonDialog& CDone = main->commonDialog();

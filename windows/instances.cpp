@@ -6,7 +6,7 @@ namespace rulecraft::windows {
 
 QWidget* ownerWindow()
 {
-    return openInstance<frmMain>();
+    return existingInstance<frmMain>();
 }
 
 } // namespace rulecraft::windows

@@ -19,7 +19,7 @@ template <typename Window> QPointer<Window>& sharedInstance()
     return instance;
 }
 
-template <typename Window> Window* openInstance()
+template <typename Window> Window* existingInstance()
 {
     return sharedInstance<Window>().data();
 }
