@@ -1,4 +1,5 @@
-#include "stylesheet.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/stylesheet.h"
 
 namespace rulecraft {
 

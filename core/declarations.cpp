@@ -1,22 +1,24 @@
-#include "stylesheet.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/stylesheet.h"
 
 namespace rulecraft {
 
 namespace {
 
-constexpr std::array<std::string_view, 5> fontSubProperties{"-style", "-variant", "-weight",
-                                                            "-size", "-family"};
-constexpr std::array<std::string_view, 4> textSubProperties{"-align", "-decoration", "-indent",
-                                                            "-transform"};
-constexpr std::array<std::string_view, 4> paddingSubProperties{"-bottom", "-left", "-right",
-                                                               "-top"};
-constexpr std::array<std::string_view, 7> borderSubProperties{
-    "-width", "-style", "-color", "-bottom", "-left", "-right", "-top"};
-constexpr std::array<std::string_view, 4> marginSubProperties{"-bottom", "-top", "-left", "-right"};
-constexpr std::array<std::string_view, 5> backgroundSubProperties{"-color", "-attachment", "-image",
-                                                                  "-position", "-repeat"};
+constexpr auto fontSubProperties =
+    std::to_array<std::string_view>({"-style", "-variant", "-weight", "-size", "-family"});
+constexpr auto textSubProperties =
+    std::to_array<std::string_view>({"-align", "-decoration", "-indent", "-transform"});
+constexpr auto paddingSubProperties =
+    std::to_array<std::string_view>({"-bottom", "-left", "-right", "-top"});
+constexpr auto borderSubProperties = std::to_array<std::string_view>(
+    {"-width", "-style", "-color", "-bottom", "-left", "-right", "-top"});
+constexpr auto marginSubProperties =
+    std::to_array<std::string_view>({"-bottom", "-top", "-left", "-right"});
+constexpr auto backgroundSubProperties =
+    std::to_array<std::string_view>({"-color", "-attachment", "-image", "-position", "-repeat"});
 
-constexpr std::array<GroupInfo, 7> groups{{
+constexpr auto groups = std::to_array<GroupInfo>({
     {PropertyGroup::Font, "Font", "font", fontSubProperties},
     {PropertyGroup::Text, "Text", "text", textSubProperties},
     {PropertyGroup::Padding, "Padding", "padding", paddingSubProperties},
@@ -24,7 +26,16 @@ constexpr std::array<GroupInfo, 7> groups{{
     {PropertyGroup::Margin, "Margin", "margin", marginSubProperties},
     {PropertyGroup::Background, "Background", "background", backgroundSubProperties},
     {PropertyGroup::Color, "Color", "color:", {}},
-}};
+});
+static_assert(groups.size() == 7);
+// groupInfo finds a group by its place in the table.
+static_assert([] {
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        if (groups[i].group != static_cast<PropertyGroup>(i))
+            return false;
+    }
+    return true;
+}());
 
 } // namespace
 

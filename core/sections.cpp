@@ -1,4 +1,6 @@
-#include "stylesheet.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/stylesheet.h"
+#include "core/text.h"
 
 namespace rulecraft {
 
@@ -10,7 +12,7 @@ struct Route {
 };
 
 // Checked in this order; any other key goes to the custom section.
-constexpr std::array<Route, 15> routes{{
+constexpr auto routes = std::to_array<Route>({
     {"body", Section::Body},
     {"a", Section::A},
     {"alink", Section::A},
@@ -26,7 +28,8 @@ constexpr std::array<Route, 15> routes{{
     {"h4", Section::H},
     {"h5", Section::H},
     {"h6", Section::H},
-}};
+});
+static_assert(routes.size() == 15);
 
 std::size_t indexOf(Section section)
 {
@@ -44,17 +47,22 @@ Section sectionForKey(std::string_view key)
     return Section::Blank;
 }
 
-SectionTexts SectionSet::texts() const
+std::string ruleText(std::string_view opener, std::string_view declarations,
+                     std::string_view closer)
 {
-    SectionTexts result;
-    for (Section section : sectionsInOrder)
-        result[indexOf(section)] = text(section);
+    return joined({opener, declarations, closer});
+}
+
+std::string SectionSet::text(Section section) const
+{
+    std::string result;
+    appendTextTo(section, result);
     return result;
 }
 
-std::string MemorySectionSet::text(Section section) const
+void MemorySectionSet::appendTextTo(Section section, std::string& out) const
 {
-    return sections_[indexOf(section)];
+    out += sections_[indexOf(section)];
 }
 
 void MemorySectionSet::replace(Section section, std::string_view text)
@@ -67,14 +75,30 @@ void MemorySectionSet::append(Section section, std::string_view text)
     sections_[indexOf(section)] += text;
 }
 
-void storeSelection(const std::string& key, const std::string& declarations, SectionSet& sections)
+void fileRule(SectionSet& sections, std::string_view key, std::string_view rule)
 {
-    modVar.LastRule = modVar.EditOpen + declarations + modVar.EditClose;
     const Section section = sectionForKey(key);
     if (section == Section::Body)
-        sections.replace(section, modVar.LastRule);
+        sections.replace(section, rule);
     else
-        sections.append(section, modVar.LastRule);
+        sections.append(section, rule);
+}
+
+void assembleStylesheet(const SectionSet& sections, std::string& stylesheet)
+{
+    stylesheet.clear();
+    for (Section section : sectionsInOrder) {
+        const std::size_t before = stylesheet.size();
+        sections.appendTextTo(section, stylesheet);
+        // A section of blanks counts: only the empty text is left out.
+        if (stylesheet.size() != before)
+            stylesheet += crlf;
+    }
+}
+
+std::string savedTitle(std::string_view appVersion, std::string_view date)
+{
+    return joined({"Rulecraft ", appVersion, " :: File saved on ", date});
 }
 
 } // namespace rulecraft

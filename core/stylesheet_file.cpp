@@ -1,8 +1,12 @@
-#include "stylesheet.h"
-#include "text.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The one file of the core that uses POSIX: safe replacement of a file needs mkstemp, fsync,
+// fchmod, fchown and rename, which the standard library does not offer.
+#include "core/stylesheet.h"
+#include "core/text.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -15,28 +19,6 @@
 namespace rulecraft {
 
 namespace fs = std::filesystem;
-
-std::string assembleStylesheet(const SectionTexts& sections)
-{
-    std::size_t size = 0;
-    for (const std::string& section : sections)
-        size += section.size() + crlf.size();
-    std::string stylesheet;
-    stylesheet.reserve(size);
-    for (const std::string& section : sections) {
-        // A section of blanks counts: only the empty text is left out.
-        if (section.empty())
-            continue;
-        stylesheet += section;
-        stylesheet += crlf;
-    }
-    return stylesheet;
-}
-
-std::string savedTitle(std::string_view appVersion, std::string_view date)
-{
-    return joined({"Rulecraft ", appVersion, " :: File saved on ", date});
-}
 
 // ---- Windows-1252 --------------------------------------------------------------------
 
@@ -201,17 +183,27 @@ mode_t defaultFileMode()
     return 0666 & ~mask;
 }
 
+fs::path folderOf(const fs::path& path)
+{
+    return path.has_parent_path() ? path.parent_path() : fs::path(".");
+}
+
 // Refuses what must not be replaced. The checks look at permission bits as well as at
 // access(), because a process running as root is granted access to a read-only file and
 // the rename would replace it anyway.
-std::optional<WriteResult> refusal(const fs::path& target, const fs::path& folder,
-                                   const struct stat* existing)
+std::optional<WriteResult> refusal(const fs::path& target, const struct stat* existing)
 {
-    struct stat folderStat {};
-    if (::stat(folder.c_str(), &folderStat) != 0)
-        return failure(target, joined({"the folder ", folder.string(), " does not exist"}));
-    if (!S_ISDIR(folderStat.st_mode))
-        return failure(target, joined({folder.string(), " is not a folder"}));
+    switch (pathProblem(target.string())) {
+    case PathProblem::None:
+        break;
+    case PathProblem::TooLong:
+        return failure(target, "the path is too long");
+    case PathProblem::FolderMissing:
+        return failure(target,
+                       joined({"the folder ", folderOf(target).string(), " does not exist"}));
+    case PathProblem::NotAFolder:
+        return failure(target, joined({folderOf(target).string(), " is not a folder"}));
+    }
     if (existing) {
         if (S_ISDIR(existing->st_mode))
             return failure(target, "this is a folder");
@@ -222,12 +214,37 @@ std::optional<WriteResult> refusal(const fs::path& target, const fs::path& folde
         if (::access(target.c_str(), W_OK) != 0)
             return failure(target, "you may not write this file", errno);
     }
-    if (::access(folder.c_str(), W_OK | X_OK) != 0)
-        return failure(target, joined({"you may not write in the folder ", folder.string()}));
     return std::nullopt;
 }
 
+// After a rename the new name lives in the folder; syncing the folder keeps a crash from
+// bringing the old file back.
+bool syncFolder(const fs::path& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return synced;
+}
+
 } // namespace
+
+PathProblem pathProblem(const std::string& path)
+{
+    const fs::path file(path);
+    if (path.size() >= PATH_MAX || file.filename().string().size() > NAME_MAX)
+        return PathProblem::TooLong;
+    struct stat folder {};
+    if (::stat(folderOf(file).c_str(), &folder) != 0)
+        return errno == ENAMETOOLONG ? PathProblem::TooLong
+               : errno == ENOTDIR    ? PathProblem::NotAFolder
+                                     : PathProblem::FolderMissing;
+    return S_ISDIR(folder.st_mode) ? PathProblem::None : PathProblem::NotAFolder;
+}
 
 WriteResult writeStylesheet(const std::string& path, std::string_view text)
 {
@@ -237,17 +254,17 @@ WriteResult writeStylesheet(const std::string& path, std::string_view text)
     if (!resolved)
         return failure(path, "the link cannot be followed");
     const fs::path& target = *resolved;
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const fs::path folder = folderOf(target);
 
     struct stat existingStat {};
     const bool exists = ::stat(target.c_str(), &existingStat) == 0;
-    if (auto refused = refusal(target, folder, exists ? &existingStat : nullptr))
+    if (auto refused = refusal(target, exists ? &existingStat : nullptr))
         return *refused;
 
     // The new text goes into a temporary file beside the target and replaces it by a
-    // rename, so an earlier file is never left half-written.
-    std::string temporary =
-        (folder / joined({".", target.filename().string(), ".XXXXXX"})).string();
+    // rename, so an earlier file is never left half-written. Its name is short, so that
+    // any legal target name can be saved.
+    std::string temporary = (folder / ".rulecraft-XXXXXX").string();
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0)
         return failure(target, joined({"cannot create a file in ", folder.string()}), errno);
@@ -268,13 +285,16 @@ WriteResult writeStylesheet(const std::string& path, std::string_view text)
     const mode_t mode = exists ? (existingStat.st_mode & 07777) : defaultFileMode();
     if (::fchmod(fd, mode) != 0)
         return abandon("cannot set the permissions");
-    if (exists && ::fchown(fd, existingStat.st_uid, existingStat.st_gid) != 0) {
-        // Only root may give a file away; the user's own files keep their owner anyway.
-    }
+    // Only root may give a file away; a user's own file keeps its owner anyway, and a group
+    // the user is not in is left to the user's own.
+    if (exists && ::fchown(fd, existingStat.st_uid, existingStat.st_gid) != 0 && errno != EPERM)
+        return abandon("cannot keep the owner");
     if (::close(fd) != 0)
         return discard("writing failed", errno);
     if (::rename(temporary.c_str(), target.c_str()) != 0)
         return discard("cannot replace the file", errno);
+    if (!syncFolder(folder))
+        return failure(target, "writing failed", errno);
     return {};
 }
 

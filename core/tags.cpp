@@ -1,47 +1,17 @@
-#include "stylesheet.h"
-#include "text.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/stylesheet.h"
+#include "core/text.h"
 
 namespace rulecraft {
 
-SharedVariables modVar;
-
-namespace {
-
-void setCurrentTag(std::string_view key, std::string_view opener)
+std::string headingKey(std::string_view size)
 {
-    modVar.TagKey = key;
-    modVar.TagOpen = opener;
-    modVar.TagClose = tagCloser;
+    return joined({"h", size});
 }
 
 std::string openerFor(std::string_view selector)
 {
     return joined({selector, " { "});
-}
-
-} // namespace
-
-void chooseCatalogueTag(const CatalogueTag& tag)
-{
-    setCurrentTag(tag.key, tag.opener);
-}
-
-void chooseHeading(std::string_view size)
-{
-    const std::string key = joined({"h", size});
-    setCurrentTag(key, openerFor(key));
-}
-
-void chooseCustomTag(std::string_view name)
-{
-    setCurrentTag(name, openerFor(name));
-}
-
-void captureEditTag()
-{
-    modVar.EditKey = modVar.TagKey;
-    modVar.EditOpen = modVar.TagOpen;
-    modVar.EditClose = modVar.TagClose;
 }
 
 std::string editorHeading(std::string_view editKey)

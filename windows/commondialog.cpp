@@ -1,4 +1,7 @@
-#include "commondialog.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "windows/commondialog.h"
+
+#include "core/stylesheet.h"
 
 #include <QColor>
 #include <QColorDialog>
@@ -6,17 +9,55 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QSettings>
+#include <QTemporaryDir>
 
 namespace rulecraft::windows {
 
 namespace {
 
+// Qt's own dialogs keep their history and custom colours in the user's settings and read
+// what other Qt programs left there. The program keeps no settings: it points them at a
+// private folder that lives as long as the run.
+void keepNoSettings()
+{
+    static QTemporaryDir folder;
+    static const bool pointed = [] {
+        for (auto format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+            for (auto scope : {QSettings::UserScope, QSettings::SystemScope})
+                QSettings::setPath(format, scope, folder.path());
+        }
+        return true;
+    }();
+    Q_UNUSED(pointed);
+}
+
+// What keeps a path from being saved, said for the user; empty when nothing does.
+QString pathRefusal(const QString& path)
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    switch (pathProblem(QFile::encodeName(path).toStdString())) {
+    case PathProblem::None:
+        return {};
+    case PathProblem::TooLong:
+        return QObject::tr("%1\nThe path is too long.\nChoose a shorter name or folder.")
+            .arg(shown);
+    case PathProblem::FolderMissing:
+        return QObject::tr("%1\nThe folder does not exist.\nCheck the path and try again.")
+            .arg(shown);
+    case PathProblem::NotAFolder:
+        return QObject::tr("%1\nPart of the path is not a folder.\nCheck the path and try again.")
+            .arg(shown);
+    }
+    return {};
+}
+
 // Qt's own file dialog accepts a name in a folder that does not exist; this one can be
 // told to refuse it and stay open.
 class SaveAsDialog : public QFileDialog {
 public:
-    SaveAsDialog(QWidget* owner, bool pathMustExist)
-        : QFileDialog(owner), pathMustExist_(pathMustExist)
+    SaveAsDialog(QWidget* owner, CommonDialog& messages, bool pathMustExist)
+        : QFileDialog(owner), messages_(messages), pathMustExist_(pathMustExist)
     {
     }
 
@@ -24,12 +65,8 @@ public:
     {
         const QStringList files = selectedFiles();
         if (pathMustExist_ && !files.isEmpty()) {
-            const QFileInfo chosen(files.first());
-            if (!chosen.absoluteDir().exists()) {
-                QMessageBox::warning(this, windowTitle(),
-                                     tr("%1\nThe folder does not exist.\nCheck the path and "
-                                        "try again.")
-                                         .arg(QDir::toNativeSeparators(chosen.filePath())));
+            if (const QString refusal = pathRefusal(files.first()); !refusal.isEmpty()) {
+                messages_.warn(this, refusal);
                 return;
             }
         }
@@ -37,6 +74,7 @@ public:
     }
 
 private:
+    CommonDialog& messages_;
     bool pathMustExist_;
 };
 
@@ -77,75 +115,84 @@ std::uint32_t fromQColor(const QColor& colour)
            static_cast<std::uint32_t>(colour.blue()) << 16;
 }
 
+template <typename T> std::optional<T> takeFirst(std::deque<std::optional<T>>& answers)
+{
+    if (answers.empty())
+        return std::nullopt;
+    std::optional<T> answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
 } // namespace
 
-CommonDialog::CommonDialog(QObject* parent) : QObject(parent) {}
-
-QList<CommonDialog::FilterEntry> CommonDialog::parseFilter(const QString& filter)
+CommonDialog::CommonDialog(QObject* parent) : QObject(parent)
 {
-    QList<FilterEntry> entries;
-    const QStringList parts = filter.split(QLatin1Char('|'));
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
-        entries.append({parts[i], parts[i + 1]});
-    return entries;
+    keepNoSettings();
 }
 
-void CommonDialog::setNextAnswer(const Answer& answer)
+void CommonDialog::warn(QWidget* owner, const QString& text)
 {
-    nextAnswer_ = answer;
+    if (script_)
+        script_->messages.append(text);
+    else
+        QMessageBox::warning(owner, tr("Rulecraft"), text);
 }
 
-bool CommonDialog::finish(bool confirmed) const
+// Like the real dialog, a refused path leaves the dialog open for the next answer.
+std::optional<QString> CommonDialog::scriptedSave(const SaveRequest& request)
 {
-    return confirmed || !CancelError;
-}
-
-std::optional<CommonDialog::Answer> CommonDialog::takeNextAnswer()
-{
-    return std::exchange(nextAnswer_, std::nullopt);
-}
-
-bool CommonDialog::ShowSave(QWidget* owner)
-{
-    if (const auto answer = takeNextAnswer()) {
-        if (answer->confirmed)
-            FileName = answer->fileName;
-        return finish(answer->confirmed);
+    while (std::optional<QString> path = takeFirst(script_->saves)) {
+        const QString refusal =
+            request.flags & Flag::PathMustExist ? pathRefusal(*path) : QString();
+        if (refusal.isEmpty())
+            return path;
+        warn(nullptr, refusal);
     }
-
-    SaveAsDialog dialog(owner, Flags & PathMustExist);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, !(Flags & OverwritePrompt));
-    QStringList filters;
-    for (const FilterEntry& entry : parseFilter(Filter))
-        filters.append(nameFilter(entry));
-    dialog.setNameFilters(filters);
-    startAt(dialog, FileName);
-
-    const bool confirmed = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-    if (confirmed)
-        FileName = dialog.selectedFiles().constFirst();
-    return finish(confirmed);
+    return std::nullopt;
 }
 
-bool CommonDialog::ShowColor(QWidget* owner)
+std::optional<QString> CommonDialog::ShowSave(QWidget* owner, const SaveRequest& request)
 {
-    if (const auto answer = takeNextAnswer()) {
-        if (answer->confirmed)
-            Color = answer->color;
-        return finish(answer->confirmed);
+    std::optional<QString> chosen;
+    if (script_) {
+        chosen = scriptedSave(request);
+    } else {
+        SaveAsDialog dialog(owner, *this, request.flags & Flag::PathMustExist);
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite,
+                         !(request.flags & Flag::OverwritePrompt));
+        QStringList filters;
+        for (const FilterEntry& entry : request.filter)
+            filters.append(nameFilter(entry));
+        dialog.setNameFilters(filters);
+        startAt(dialog, FileName);
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            chosen = dialog.selectedFiles().constFirst();
     }
+    if (chosen)
+        FileName = *chosen;
+    return chosen;
+}
 
-    QColorDialog dialog(owner);
-    dialog.setOption(QColorDialog::DontUseNativeDialog);
-    if (Flags & ColorInit)
-        dialog.setCurrentColor(toQColor(Color));
-    const bool confirmed = dialog.exec() == QDialog::Accepted;
-    if (confirmed)
-        Color = fromQColor(dialog.selectedColor());
-    return finish(confirmed);
+std::optional<std::uint32_t> CommonDialog::ShowColor(QWidget* owner, Flags flags)
+{
+    std::optional<std::uint32_t> chosen;
+    if (script_) {
+        chosen = takeFirst(script_->colours);
+    } else {
+        QColorDialog dialog(owner);
+        dialog.setOption(QColorDialog::DontUseNativeDialog);
+        if (flags & Flag::ColorInit)
+            dialog.setCurrentColor(toQColor(Color));
+        if (dialog.exec() == QDialog::Accepted)
+            chosen = fromQColor(dialog.selectedColor());
+    }
+    if (chosen)
+        Color = *chosen;
+    return chosen;
 }
 
 } // namespace rulecraft::windows

@@ -1,14 +1,19 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The common dialog component: one object, owned by the main window, that shows the
-// modal Save As and Colour dialogs. A command sets its properties, shows a dialog and
-// reads the result; the file name and the colour carry over from one use to the next.
+// The common dialog component: one object, owned by the main window, that shows the modal
+// Save As and Colour dialogs and the program's warnings. A command asks with a request and
+// gets the choice back, or nothing when the user cancelled; the file name and the colour
+// carry over from one use to the next.
 
+#include <QFlags>
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 
 class QWidget;
@@ -19,45 +24,48 @@ class CommonDialog : public QObject {
     Q_OBJECT
 
 public:
-    // Flag bits the commands set.
-    static constexpr int OverwritePrompt = 0x2; // Save As: ask before replacing a file
-    static constexpr int PathMustExist = 0x800; // Save As: the folder must exist
-    static constexpr int ColorInit = 0x1;       // Colour: open with Color selected
+    enum class Flag {
+        ColorInit = 0x1,       // Colour: open with Color selected
+        OverwritePrompt = 0x2, // Save As: ask before replacing a file
+        PathMustExist = 0x800, // Save As: the folder must exist
+    };
+    Q_DECLARE_FLAGS(Flags, Flag)
 
     struct FilterEntry {
         QString description;
         QString pattern;
     };
 
-    // A queued answer that the next dialog gives instead of being shown.
-    struct Answer {
-        bool confirmed = true;
-        QString fileName;
-        std::uint32_t color = 0;
+    struct SaveRequest {
+        Flags flags;
+        QList<FilterEntry> filter;
+    };
+
+    // Answers given instead of a person, for tests: each dialog takes the next answer
+    // (nothing is Cancel; no answer left is Cancel too) and each message is kept, not shown.
+    struct Script {
+        std::deque<std::optional<QString>> saves;
+        std::deque<std::optional<std::uint32_t>> colours;
+        QStringList messages;
     };
 
     explicit CommonDialog(QObject* parent);
 
-    bool CancelError = false;
-    int Flags = 0;
-    QString Filter; // "description|pattern|description|pattern..."
     QString FileName;
     std::uint32_t Color = 0; // red in the lowest byte, then green, then blue
 
-    // Each returns false when the user cancelled and CancelError is set: the calling
-    // command must end there.
-    [[nodiscard]] bool ShowSave(QWidget* owner);
-    [[nodiscard]] bool ShowColor(QWidget* owner);
+    std::optional<QString> ShowSave(QWidget* owner, const SaveRequest& request);
+    std::optional<std::uint32_t> ShowColor(QWidget* owner, Flags flags);
+    void warn(QWidget* owner, const QString& text);
 
-    static QList<FilterEntry> parseFilter(const QString& filter);
-
-    void setNextAnswer(const Answer& answer);
+    void setScript(Script* script) { script_ = script; }
 
 private:
-    bool finish(bool confirmed) const;
-    std::optional<Answer> takeNextAnswer();
+    std::optional<QString> scriptedSave(const SaveRequest& request);
 
-    std::optional<Answer> nextAnswer_;
+    Script* script_ = nullptr;
 };
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(CommonDialog::Flags)
 
 } // namespace rulecraft::windows

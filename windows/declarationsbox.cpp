@@ -1,6 +1,7 @@
-#include "declarationsbox.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "windows/declarationsbox.h"
 
-#include "controls.h"
+#include "windows/qttext.h"
 
 #include <QMimeData>
 #include <QTextBlock>

@@ -1,7 +1,12 @@
-#include "frmAbout.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "windows/frmAbout.h"
 
-#include "controls.h"
-#include "stylesheet.h"
+#include "core/modvar.h"
+#include "core/stylesheet.h"
+#include "windows/controls.h"
+#include "windows/look.h"
+#include "windows/qttext.h"
+#include "windows/twips.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -14,7 +19,8 @@ const char* const frmAbout::credits =
     "Choose a tag, collect its declarations, commit the rule into its section,\r\n"
     "and save the stylesheet as a text, HTML or CSS file.\r\n"
     "\r\n"
-    "It only ever writes the file you save; it reads nothing and keeps no settings.\r\n"
+    "It only ever writes the file you save, and while a preview is open, a private\r\n"
+    "folder for it that goes when the program ends. It reads nothing and keeps no settings.\r\n"
     "Written in C++ with Qt 6 Widgets by the Rulecraft developers.\r\n";
 
 frmAbout::frmAbout(QWidget* parent) : QWidget(parent, toolWindowFlags)
@@ -44,7 +50,7 @@ frmAbout::frmAbout(QWidget* parent) : QWidget(parent, toolWindowFlags)
         makeButton(this, "cmdOK", QStringLiteral("OK"), twipsRect(8520, 2400, 735, 255));
     connect(ok, &QPushButton::clicked, this, &QWidget::close);
 
-    setFixedClientSize(this, 9345, 2730);
+    setFixedSize(twipsRect(0, 0, 9345, 2730).size());
     Form_Load();
     ok->setFocus();
 }

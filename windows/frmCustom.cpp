@@ -1,9 +1,14 @@
-#include "frmCustom.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "windows/frmCustom.h"
 
-#include "controls.h"
-#include "frmSelection.h"
-#include "instances.h"
-#include "stylesheet.h"
+#include "core/modvar.h"
+#include "core/stylesheet.h"
+#include "windows/controls.h"
+#include "windows/frmSelection.h"
+#include "windows/instances.h"
+#include "windows/look.h"
+#include "windows/qttext.h"
+#include "windows/twips.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -28,7 +33,9 @@ frmCustom::frmCustom(QWidget* parent) : QWidget(parent, toolWindowFlags)
 
 void frmCustom::Command1_Click()
 {
-    chooseCustomTag(toCore(txtName->text()));
+    modVar.TagKey = toCore(txtName->text());
+    modVar.TagOpen = openerFor(modVar.TagKey);
+    modVar.TagClose = tagCloser;
     openWindow<frmSelection>();
     close();
 }

@@ -1,9 +1,14 @@
-#include "frmHSize.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "windows/frmHSize.h"
 
-#include "controls.h"
-#include "frmSelection.h"
-#include "instances.h"
-#include "stylesheet.h"
+#include "core/modvar.h"
+#include "core/stylesheet.h"
+#include "windows/controls.h"
+#include "windows/frmSelection.h"
+#include "windows/instances.h"
+#include "windows/look.h"
+#include "windows/qttext.h"
+#include "windows/twips.h"
 
 #include <QComboBox>
 #include <QPushButton>
@@ -35,7 +40,9 @@ void frmHSize::Form_Load()
 
 void frmHSize::Command1_Click()
 {
-    chooseHeading(toCore(cmbH->currentText()));
+    modVar.TagKey = headingKey(toCore(cmbH->currentText()));
+    modVar.TagOpen = openerFor(modVar.TagKey);
+    modVar.TagClose = tagCloser;
     openWindow<frmSelection>();
     close();
 }

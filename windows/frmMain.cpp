@@ -1,21 +1,28 @@
-#include "frmMain.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "windows/frmMain.h"
 
-#include "commondialog.h"
-#include "controls.h"
-#include "frmAbout.h"
-#include "frmCustom.h"
-#include "frmHSize.h"
-#include "frmSelection.h"
-#include "instances.h"
-#include "stylesheet.h"
-#include "stylesheetbuffer.h"
+#include "core/modvar.h"
+#include "core/stylesheet.h"
+#include "windows/commondialog.h"
+#include "windows/controls.h"
+#include "windows/frmAbout.h"
+#include "windows/frmCustom.h"
+#include "windows/frmHSize.h"
+#include "windows/frmSelection.h"
+#include "windows/instances.h"
+#include "windows/look.h"
+#include "windows/preview.h"
+#include "windows/qttext.h"
+#include "windows/stylesheetbuffer.h"
+#include "windows/twips.h"
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
+#include <QDate>
 #include <QFile>
 #include <QFrame>
 #include <QLabel>
-#include <QMessageBox>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -29,49 +36,57 @@ struct Caption {
     int top;
 };
 
-constexpr Caption tagLabels[] = {{"Label1", "body:", 360},
-                                 {"Label2", "a:", 960},
-                                 {"Label3", "table:", 2280},
-                                 {"Label4", "hr:", 3360},
-                                 {"Label5", "h(size):", 3960}};
+constexpr auto tagLabels = std::to_array<Caption>({{"Label1", "body:", 360},
+                                                   {"Label2", "a:", 960},
+                                                   {"Label3", "table:", 2280},
+                                                   {"Label4", "hr:", 3360},
+                                                   {"Label5", "h(size):", 3960}});
 
-// Catalogue buttons; their keys and openers come from the core's catalogue.
-constexpr Caption tagButtons[] = {
-    {"cmdBody", "Create BODY:", 600},      {"cmdA", "Create A:", 1200},
-    {"cmdAlink", "Create A:link", 1440},   {"cmdAvisited", "Create A:visited", 1680},
-    {"cmdAhover", "Create A:hover", 1920}, {"cmdTable", "Create TABLE:", 2520},
-    {"cmdTR", "Create TR:", 2760},         {"cmdTD", "Create TD:", 3000},
-    {"cmdHR", "Create HR:", 3600}};
+struct TagButton {
+    const char* caption;
+    int top;
+};
+
+// The catalogue's buttons, in the catalogue's order: entry i chooses tagCatalogue[i].
+constexpr auto tagButtons = std::to_array<TagButton>({{"Create BODY:", 600},
+                                                      {"Create A:", 1200},
+                                                      {"Create A:link", 1440},
+                                                      {"Create A:visited", 1680},
+                                                      {"Create A:hover", 1920},
+                                                      {"Create TABLE:", 2520},
+                                                      {"Create TR:", 2760},
+                                                      {"Create TD:", 3000},
+                                                      {"Create HR:", 3600}});
+static_assert(tagButtons.size() == tagCatalogue.size());
 
 // In the order of Section, which is the order of assembly; the text is the spoken name.
-constexpr Caption sectionBoxPlaces[] = {
-    {"tBody", "body section", 360},    {"tA", "a section", 1200},
-    {"tTABLE", "table section", 2520}, {"tHR", "hr section", 3600},
-    {"tH", "headings section", 4200},  {"tBlank", "custom section", 4800}};
+constexpr auto sectionBoxPlaces = std::to_array<Caption>({{"tBody", "body section", 360},
+                                                          {"tA", "a section", 1200},
+                                                          {"tTABLE", "table section", 2520},
+                                                          {"tHR", "hr section", 3600},
+                                                          {"tH", "headings section", 4200},
+                                                          {"tBlank", "custom section", 4800}});
+static_assert(sectionBoxPlaces.size() == sectionCount);
 
 constexpr int tagColumnLeft = 240;
 constexpr int sectionLeft = 2040;
 constexpr int commandLeft = 7680;
 
-const QString saveFilter =
-    QStringLiteral("Text Files(*.txt) |*.txt|HTML Files(*.html) |*.html|CSS Files(*.css)|*.css");
-constexpr int saveFlags = CommonDialog::OverwritePrompt | CommonDialog::PathMustExist;
-
-const CatalogueTag& catalogueTag(std::string_view button)
-{
-    for (const CatalogueTag& tag : tagCatalogue) {
-        if (tag.button == button)
-            return tag;
-    }
-    Q_UNREACHABLE();
-}
+const CommonDialog::SaveRequest saveRequest{
+    CommonDialog::Flag::OverwritePrompt | CommonDialog::Flag::PathMustExist,
+    {{QStringLiteral("Text Files(*.txt) "), QStringLiteral("*.txt")},
+     {QStringLiteral("HTML Files(*.html) "), QStringLiteral("*.html")},
+     {QStringLiteral("CSS Files(*.css)"), QStringLiteral("*.css")}}};
 
 // The document lives in the section boxes; the core reaches it through this.
 class SectionBoxes final : public SectionSet {
 public:
     explicit SectionBoxes(const std::array<QPlainTextEdit*, 6>& boxes) : boxes_(boxes) {}
 
-    std::string text(Section section) const override { return boxText(box(section)); }
+    void appendTextTo(Section section, std::string& out) const override
+    {
+        appendBoxText(box(section), out);
+    }
     void replace(Section section, std::string_view text) override
     {
         setBoxText(box(section), text);
@@ -87,6 +102,21 @@ private:
     std::array<QPlainTextEdit*, 6> boxes_;
 };
 
+// Shows the busy cursor while a long step runs, so that the program does not look dead.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// Today's date in the user's short date format, without a time.
+QString shortDateToday()
+{
+    return QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+}
+
 } // namespace
 
 frmMain::frmMain(QWidget* parent) : QWidget(parent)
@@ -98,10 +128,16 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent)
     buildTagColumn();
     buildSectionColumn();
     buildCommandColumn();
-    setTabOrder();
+    setTabChain(this, {"tBody",    "tA",          "tTABLE",    "tHR",   "tH",    "tBlank",
+                       "cmdBody",  "cmdA",        "cmdTable",  "cmdHR", "cmdH",  "cmdCustom",
+                       "cmdAlink", "cmdAvisited", "cmdAhover", "cmdTR", "cmdTD", "cmdExit",
+                       "cmdSave",  "cmdAbout",    "cmdPreview"});
     sections_ = std::make_unique<SectionBoxes>(sectionBoxes_);
     CDone = new CommonDialog(this);
     CDone->setObjectName(QStringLiteral("CDone"));
+    preview_ = new Preview(this, *sections_, *CDone);
+    for (QPlainTextEdit* box : sectionBoxes_)
+        connect(box, &QPlainTextEdit::textChanged, preview_, &Preview::sectionsChanged);
 
     placeClientArea(this, twipsRect(60, 450, 8925, 5340));
     sectionBoxes_[0]->setFocus();
@@ -119,11 +155,12 @@ void frmMain::buildTagColumn()
     makeLabel(this, "Label6", QStringLiteral("BLANK (customize):"),
               twipsRect(tagColumnLeft, 4560, 1575, 285));
 
-    for (const Caption& button : tagButtons) {
-        QPushButton* control = makeButton(this, button.name, QLatin1String(button.text),
-                                          twipsRect(tagColumnLeft, button.top, 1575, 255));
-        const CatalogueTag& tag = catalogueTag(button.name);
-        connect(control, &QPushButton::clicked, this, [this, &tag] { chooseTag(tag); });
+    for (std::size_t i = 0; i < tagCatalogue.size(); ++i) {
+        const CatalogueTag& tag = tagCatalogue[i];
+        QPushButton* button =
+            makeButton(this, std::string(tag.button).c_str(), QLatin1String(tagButtons[i].caption),
+                       twipsRect(tagColumnLeft, tagButtons[i].top, 1575, 255));
+        connect(button, &QPushButton::clicked, this, [this, &tag] { chooseTag(tag); });
     }
     connect(makeButton(this, "cmdH", QStringLiteral("Create H#:"),
                        twipsRect(tagColumnLeft, 4200, 1575, 255)),
@@ -160,20 +197,15 @@ void frmMain::buildCommandColumn()
     connect(makeButton(this, "cmdAbout", QStringLiteral("&About"),
                        twipsRect(commandLeft, 960, 1215, 255)),
             &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
+    connect(makeButton(this, "cmdPreview", QStringLiteral("&Preview"),
+                       twipsRect(commandLeft, 1320, 1215, 255)),
+            &QPushButton::clicked, this, &frmMain::cmdPreview_Click);
     h = new StylesheetBuffer(this);
     h->setObjectName(QStringLiteral("h"));
     h->setGeometry(twipsRect(commandLeft, 3720, 1215, 1095));
     connect(makeButton(this, "cmdExit", QStringLiteral("E&xit"),
                        twipsRect(commandLeft, 4920, 1215, 375)),
             &QPushButton::clicked, this, &frmMain::cmdExit_Click);
-}
-
-void frmMain::setTabOrder()
-{
-    setTabChain(this, {"tBody",  "tA",        "tTABLE",   "tHR",         "tH",
-                       "tBlank", "cmdBody",   "cmdA",     "cmdTable",    "cmdHR",
-                       "cmdH",   "cmdCustom", "cmdAlink", "cmdAvisited", "cmdAhover",
-                       "cmdTR",  "cmdTD",     "cmdExit",  "cmdSave",     "cmdAbout"});
 }
 
 SectionSet& frmMain::sections()
@@ -186,6 +218,11 @@ CommonDialog& frmMain::commonDialog()
     return *CDone;
 }
 
+Preview& frmMain::preview()
+{
+    return *preview_;
+}
+
 void frmMain::Form_Load()
 {
     modVar.AppVersion = "v1";
@@ -193,7 +230,9 @@ void frmMain::Form_Load()
 
 void frmMain::chooseTag(const CatalogueTag& tag)
 {
-    chooseCatalogueTag(tag);
+    modVar.TagKey = tag.key;
+    modVar.TagOpen = tag.opener;
+    modVar.TagClose = tagCloser;
     openWindow<frmSelection>();
 }
 
@@ -212,21 +251,28 @@ void frmMain::cmdAbout_Click()
     openWindow<frmAbout>();
 }
 
+void frmMain::cmdPreview_Click()
+{
+    preview_->open();
+}
+
 void frmMain::cmdSave_Click()
 {
-    h->setText(assembleStylesheet(sections_->texts()));
-
-    CDone->CancelError = true;
-    CDone->Flags = saveFlags;
-    CDone->Filter = saveFilter;
-    if (!CDone->ShowSave(this))
+    {
+        BusyCursor busy;
+        assembleStylesheet(*sections_, h->text());
+    }
+    const std::optional<QString> path = CDone->ShowSave(this, saveRequest);
+    if (!path)
         return;
 
-    const QString path = CDone->FileName;
-    const WriteResult written = writeStylesheet(QFile::encodeName(path).toStdString(), h->text());
+    WriteResult written;
+    {
+        BusyCursor busy;
+        written = writeStylesheet(QFile::encodeName(*path).toStdString(), h->text());
+    }
     if (!written.ok) {
-        QMessageBox::warning(this, tr("Rulecraft"),
-                             tr("The stylesheet was not saved.\n\n%1").arg(toQt(written.reason)));
+        CDone->warn(this, tr("The stylesheet was not saved.\n\n%1").arg(toQt(written.reason)));
         return;
     }
     setWindowTitle(toQt(savedTitle(modVar.AppVersion, toCore(shortDateToday()))));
@@ -245,6 +291,7 @@ void frmMain::closeEvent(QCloseEvent* event)
         if (child->isWindow())
             child->hide();
     }
+    preview_->close();
     event->accept();
     QCoreApplication::quit();
 }

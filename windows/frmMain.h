@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QWidget>
@@ -15,10 +16,12 @@ struct CatalogueTag;
 namespace rulecraft::windows {
 
 class CommonDialog;
+class Preview;
 class StylesheetBuffer;
 
 // The start-up window: the tag buttons, the six sections of the document, and the Save,
-// About and Exit commands. It owns the common dialog component and the stylesheet buffer.
+// About, Preview and Exit commands. It owns the common dialog component and the stylesheet
+// buffer.
 class frmMain : public QWidget {
     Q_OBJECT
 
@@ -28,6 +31,7 @@ public:
 
     SectionSet& sections();
     CommonDialog& commonDialog();
+    Preview& preview();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -39,17 +43,18 @@ private:
     void cmdCustom_Click();
     void cmdSave_Click();
     void cmdAbout_Click();
+    void cmdPreview_Click();
     void cmdExit_Click();
 
     void buildTagColumn();
     void buildSectionColumn();
     void buildCommandColumn();
-    void setTabOrder();
 
     std::array<QPlainTextEdit*, 6> sectionBoxes_{};
+    std::unique_ptr<SectionSet> sections_;
     StylesheetBuffer* h = nullptr;
     CommonDialog* CDone = nullptr;
-    std::unique_ptr<SectionSet> sections_;
+    Preview* preview_ = nullptr;
 };
 
 } // namespace rulecraft::windows

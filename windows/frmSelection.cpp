@@ -1,11 +1,16 @@
-#include "frmSelection.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "windows/frmSelection.h"
 
-#include "commondialog.h"
-#include "controls.h"
-#include "declarationsbox.h"
-#include "frmMain.h"
-#include "instances.h"
-#include "stylesheet.h"
+#include "core/modvar.h"
+#include "core/stylesheet.h"
+#include "windows/commondialog.h"
+#include "windows/controls.h"
+#include "windows/declarationsbox.h"
+#include "windows/frmMain.h"
+#include "windows/instances.h"
+#include "windows/look.h"
+#include "windows/qttext.h"
+#include "windows/twips.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -115,7 +120,9 @@ void frmSelection::Form_Load()
         row.subProperty->setCurrentIndex(-1);
         row.subProperty->setEditText(QString());
     }
-    captureEditTag();
+    modVar.EditKey = modVar.TagKey;
+    editOpen_ = modVar.TagOpen;
+    editClose_ = modVar.TagClose;
     findChild<QLabel*>(QStringLiteral("Label"))->setText(toQt(editorHeading(modVar.EditKey)));
     setWindowTitle(toQt(editorTitle(modVar.EditKey)));
 }
@@ -138,10 +145,15 @@ void frmSelection::txtHolder_Change()
 
 void frmSelection::cmdAddSelection_Click()
 {
-    frmMain* main = existingInstance<frmMain>();
-    if (main)
-        storeSelection(modVar.EditKey, txtHolder->text(), main->sections());
+    storeSelection(modVar.EditKey, txtHolder->text());
     close();
+}
+
+void frmSelection::storeSelection(const std::string& key, const std::string& declarations)
+{
+    modVar.LastRule = ruleText(editOpen_, declarations, editClose_);
+    if (frmMain* main = existingInstance<frmMain>())
+        fileRule(main->sections(), key, modVar.LastRule);
 }
 
 void frmSelection::cmdSelColor_Click()
@@ -150,9 +162,9 @@ void frmSelection::cmdSelColor_Click()
     if (!main)
         return;
     CommonDialog& CDone = main->commonDialog();
-    CDone.CancelError = true;
-    CDone.Flags = CommonDialog::ColorInit;
-    if (!CDone.ShowColor(this))
+    const std::optional<std::uint32_t> chosen =
+        CDone.ShowColor(this, CommonDialog::Flag::ColorInit);
+    if (!chosen)
         return;
     tColor->setText(toQt(colourToHex(CDone.Color)));
 }

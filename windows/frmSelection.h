@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QWidget>
 
+#include <string>
 #include <vector>
 
 class QComboBox;
@@ -36,11 +38,16 @@ private:
     void txtHolder_Change();
     void cmdAddSelection_Click();
     void cmdSelColor_Click();
+    void storeSelection(const std::string& key, const std::string& declarations);
 
     void buildPropertyRows();
     void buildColourRow();
 
     std::vector<Row> rows_;
+    // The opener and closer of the tag captured with EditKey, so that the rule written
+    // matches the heading the user sees and the section it is filed in.
+    std::string editOpen_;
+    std::string editClose_;
     DeclarationsBox* txtHolder = nullptr;
     QPushButton* cmdAddSelection = nullptr;
     QLineEdit* tColor = nullptr;

@@ -1,6 +1,7 @@
-#include "instances.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "windows/instances.h"
 
-#include "frmMain.h"
+#include "windows/frmMain.h"
 
 namespace rulecraft::windows {
 

@@ -1,6 +1,7 @@
-#include "controls.h"
-#include "frmMain.h"
-#include "instances.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "windows/frmMain.h"
+#include "windows/instances.h"
+#include "windows/look.h"
 
 #include <QApplication>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QWidget>
@@ -8,7 +9,8 @@ namespace rulecraft::windows {
 
 // The main window's hidden stylesheet buffer: Save fills it and writes it, and nobody
 // ever sees it. It keeps the text as it is; a text document would spend seconds laying
-// out a stylesheet of many megabytes that is never shown.
+// out a stylesheet of many megabytes that is never shown. Its memory is kept from one
+// Save to the next.
 class StylesheetBuffer : public QWidget {
     Q_OBJECT
 
@@ -16,7 +18,7 @@ public:
     explicit StylesheetBuffer(QWidget* parent) : QWidget(parent) { setVisible(false); }
 
     const std::string& text() const { return text_; }
-    void setText(std::string text) { text_ = std::move(text); }
+    std::string& text() { return text_; }
 
 private:
     std::string text_;

@@ -1,10 +1,11 @@
-#include "testsupport.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "support.h"
 
-#include "controls.h"
-#include "instances.h"
-#include "stylesheet.h"
+#include "core/modvar.h"
+#include "windows/instances.h"
+#include "windows/look.h"
 
-#include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
 #include <QPointer>
@@ -26,7 +27,7 @@ void quietHeadlessNotices(QtMsgType type, const QMessageLogContext& context, con
 
 } // namespace
 
-frmMain& startProgram()
+frmMain& startProgram(CommonDialog::Script* script)
 {
     // Installed here, after QtTest installed its own logger, which it passes on to.
     static const bool quiet = [] {
@@ -37,8 +38,9 @@ frmMain& startProgram()
     modVar = {};
     applyApplicationLook();
     frmMain& main = openWindow<frmMain>();
+    main.commonDialog().setScript(script);
     if (!QTest::qWaitForWindowExposed(&main))
-        qFatal("main window not exposed");
+        QTest::qFail("main window not exposed", __FILE__, __LINE__);
     return main;
 }
 
@@ -51,6 +53,13 @@ QWidget* window(const char* name)
     return nullptr;
 }
 
+QWidget* missing(const char* name)
+{
+    QTest::qFail(qPrintable(QStringLiteral("no control %1").arg(QLatin1String(name))), __FILE__,
+                 __LINE__);
+    return nullptr;
+}
+
 void click(QWidget* window, const char* name)
 {
     QTest::mouseClick(control<QPushButton>(window, name), Qt::LeftButton);
@@ -59,11 +68,11 @@ void click(QWidget* window, const char* name)
 void typeText(QWidget* control, const QString& text)
 {
     QWidget* target = control->focusProxy() ? control->focusProxy() : control;
-    for (const QChar ch : text) {
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
-        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text.mid(i, length));
         QApplication::sendEvent(target, &press);
-        QApplication::sendEvent(target, &release);
+        i += length - 1;
     }
 }
 
@@ -74,47 +83,27 @@ bool hasFocus(QWidget* control)
     return focused && (focused == control || control->isAncestorOf(focused));
 }
 
-CommonDialog& commonDialog()
+std::shared_ptr<bool> onNextModal(std::function<void(QWidget*)> action, QWidget* notThis)
 {
-    return *control<CommonDialog>(window("frmMain"), "CDone");
-}
-
-void onNextModal(std::function<void(QWidget*)> action, QWidget* notThis)
-{
+    auto ran = std::make_shared<bool>(false);
     auto* poll = new QTimer(qApp);
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
     QPointer<QWidget> skip(notThis);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, action, skip, notThis] {
+    QObject::connect(poll, &QTimer::timeout, poll, [=] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal && (notThis == nullptr || modal != skip.data())) {
+        const bool found = modal && (notThis == nullptr || modal != skip.data());
+        if (found || clock->hasExpired(5000)) {
             poll->stop();
             poll->deleteLater();
+        }
+        if (found) {
+            *ran = true;
             action(modal);
         }
     });
     poll->start(20);
-}
-
-QStringList tabOrder(QWidget* window, QWidget* first)
-{
-    window->activateWindow();
-    QApplication::setActiveWindow(window);
-    first->setFocus(Qt::TabFocusReason);
-    // An editable drop-down list passes the focus to its line edit.
-    const auto focusedControl = [] {
-        QWidget* focused = QApplication::focusWidget();
-        if (focused && qobject_cast<QComboBox*>(focused->parentWidget()))
-            return focused->parentWidget();
-        return focused;
-    };
-    QStringList order{focusedControl() ? focusedControl()->objectName() : QString()};
-    for (int step = 0; step < 64; ++step) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QWidget* now = focusedControl();
-        if (!now || now == first)
-            break;
-        order << now->objectName();
-    }
-    return order;
+    return ran;
 }
 
 QByteArray fileBytes(const QString& path)

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is missing, from Debian's packages only.
+#   bash tools/install-deps.sh run     what building and running the program needs
+#   bash tools/install-deps.sh test    that, and what every test needs
+set -euo pipefail
+packages=(cmake make g++ pkg-config qt6-base-dev fonts-liberation2)
+# The tests add GoogleTest, clang with its sanitizer and libFuzzer runtimes, the validators
+# of the installed files, a browser for the preview, and Debian's packaging tools.
+[ "${1:-run}" = test ] && packages+=(libgtest-dev googletest clang libclang-rt-14-dev
+  desktop-file-utils appstream chromium dpkg-dev debhelper lintian devscripts file man-db)
+
+missing=()
+for package in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
+  [ "$status" = installed ] || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -q
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "windows/look.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QApplication>
+#include <QComboBox>
+#include <QIcon>
+#include <QStyleFactory>
+
+#include <cmath>
+
+namespace rulecraft::windows {
+
+int pointsToPixels(double points)
+{
+    return static_cast<int>(std::lround(points * 96.0 / 72.0));
+}
+
+QFont interfaceFont(int pixelSize)
+{
+    // Liberation Sans and Arimo share Arial's metrics, which the layout was drawn for. The
+    // list is resolved when the font is first used, without reading the whole font
+    // database at start-up; the sans-serif hint is the last resort.
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setFamilies(
+        {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("Arial")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+namespace {
+
+// On Linux Qt names an editable drop-down list by its current text and leaves the rest to
+// label relations; ours speak the name of their row, with the text as their value.
+class NamedDropDown : public QAccessibleWidget {
+public:
+    explicit NamedDropDown(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+
+    QString text(QAccessible::Text kind) const override
+    {
+        const auto* box = static_cast<const QComboBox*>(widget());
+        if (kind == QAccessible::Name && !box->accessibleName().isEmpty())
+            return box->accessibleName();
+        if (kind == QAccessible::Name || kind == QAccessible::Value)
+            return box->currentText();
+        return QAccessibleWidget::text(kind);
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.editable = static_cast<const QComboBox*>(widget())->isEditable();
+        return state;
+    }
+};
+
+// Qt asks while the list is still being built, before it has a name, and keeps the answer,
+// so the choice rests on what is fixed by then: the window the list belongs to.
+QAccessibleInterface* namedDropDowns(const QString& className, QObject* object)
+{
+    auto* box = qobject_cast<QComboBox*>(object);
+    const bool ours =
+        box &&
+        QByteArray(box->window()->metaObject()->className()).startsWith("rulecraft::windows::");
+    return className == QLatin1String("QComboBox") && ours ? new NamedDropDown(box) : nullptr;
+}
+
+} // namespace
+
+void applyApplicationLook()
+{
+    static const bool namesInstalled = [] {
+        QAccessible::installFactory(namedDropDowns);
+        return true;
+    }();
+    Q_UNUSED(namesInstalled);
+    // One style everywhere, so that the designed geometry looks the same on every desktop.
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setFont(interfaceFont(11));
+}
+
+QIcon applicationIcon()
+{
+    QIcon icon;
+    // Enough to stay sharp up to twice the size; each one is decoded at start-up.
+    for (int size : {32, 64})
+        icon.addFile(QStringLiteral(":/rulecraft/icon-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+} // namespace rulecraft::windows
