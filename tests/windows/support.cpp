@@ -5,42 +5,26 @@
 #include "windows/instances.h"
 #include "windows/look.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
-#include <QPointer>
 #include <QPushButton>
-#include <QTimer>
 
 namespace rulecraft::windows::test {
 
-namespace {
-
-QtMessageHandler testLogger = nullptr;
-
-// The headless platform says so each time a window is raised; that is not news.
-void quietHeadlessNotices(QtMsgType type, const QMessageLogContext& context, const QString& text)
-{
-    if (testLogger && !text.startsWith(QLatin1String("This plugin does not support")))
-        testLogger(type, context, text);
-}
-
-} // namespace
-
 frmMain& startProgram(CommonDialog::Script* script)
 {
-    // Installed here, after QtTest installed its own logger, which it passes on to.
-    static const bool quiet = [] {
-        testLogger = qInstallMessageHandler(quietHeadlessNotices);
-        return true;
-    }();
-    Q_UNUSED(quiet);
+    // The headless platform says so each time a window is raised; that is not news.
+    static const QtMessageHandler passOn = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (!text.startsWith("This plugin does not support"))
+                passOn(type, context, text);
+        });
     modVar = {};
     applyApplicationLook();
     frmMain& main = openWindow<frmMain>();
     main.commonDialog().setScript(script);
     if (!QTest::qWaitForWindowExposed(&main))
-        QTest::qFail("main window not exposed", __FILE__, __LINE__);
+        QTest::qFail("the main window is not shown", __FILE__, __LINE__);
     return main;
 }
 
@@ -53,11 +37,9 @@ QWidget* window(const char* name)
     return nullptr;
 }
 
-QWidget* missing(const char* name)
+void missing(const char* name)
 {
-    QTest::qFail(qPrintable(QStringLiteral("no control %1").arg(QLatin1String(name))), __FILE__,
-                 __LINE__);
-    return nullptr;
+    QTest::qFail(qPrintable(QStringLiteral("no control %1").arg(name)), __FILE__, __LINE__);
 }
 
 void click(QWidget* window, const char* name)
@@ -83,35 +65,10 @@ bool hasFocus(QWidget* control)
     return focused && (focused == control || control->isAncestorOf(focused));
 }
 
-std::shared_ptr<bool> onNextModal(std::function<void(QWidget*)> action, QWidget* notThis)
-{
-    auto ran = std::make_shared<bool>(false);
-    auto* poll = new QTimer(qApp);
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
-    QPointer<QWidget> skip(notThis);
-    QObject::connect(poll, &QTimer::timeout, poll, [=] {
-        QWidget* modal = QApplication::activeModalWidget();
-        const bool found = modal && (notThis == nullptr || modal != skip.data());
-        if (found || clock->hasExpired(5000)) {
-            poll->stop();
-            poll->deleteLater();
-        }
-        if (found) {
-            *ran = true;
-            action(modal);
-        }
-    });
-    poll->start(20);
-    return ran;
-}
-
 QByteArray fileBytes(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<missing>";
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 bool closeEverything()

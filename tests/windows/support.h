@@ -19,8 +19,8 @@ frmMain& startProgram(CommonDialog::Script* script = nullptr);
 // The open window of that name, or nullptr.
 QWidget* window(const char* name);
 
-// Records a failure of the running test; the caller then works on a stand-in.
-QWidget* missing(const char* name);
+// Fails the running test; the caller then works on a stand-in instead of crashing.
+void missing(const char* name);
 
 template <typename Control> Control* control(QWidget* window, const char* name)
 {
@@ -37,13 +37,7 @@ void click(QWidget* window, const char* name);
 void typeText(QWidget* control, const QString& text);
 // Whether the focus of the control's window is in it (or in its drop-down list's line edit).
 bool hasFocus(QWidget* control);
-
-// Runs action on the next modal widget other than notThis as soon as it opens; gives up
-// after five seconds. The returned flag tells whether it ran.
-std::shared_ptr<bool> onNextModal(std::function<void(QWidget*)> action, QWidget* notThis = nullptr);
-
 QByteArray fileBytes(const QString& path);
-
 // Closes every window and waits until they are destroyed.
 bool closeEverything();
 

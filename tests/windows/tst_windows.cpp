@@ -1,30 +1,77 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the walk does not reach: how the windows are laid out and ordered for the keyboard,
-// inputs far beyond ordinary use, and the preview in the browser.
+// What the walk does not reach: the layout, what only Qt's real Save
+// As and Colour dialogs show, inputs far beyond ordinary use, and the preview. It runs in a
+// home folder of its own, which must still be empty at the end: the program keeps no
+// settings.
 #include "support.h"
 
-#include "core/modvar.h"
-#include "windows/declarationsbox.h"
 #include "windows/preview.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QClipboard>
-#include <QComboBox>
-#include <QDir>
-#include <QFileInfo>
+#include <QColorDialog>
+#include <QDirIterator>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QUrl>
+#include <QTimer>
 
-using namespace rulecraft;
 using namespace rulecraft::windows;
 using namespace rulecraft::windows::test;
+
+namespace {
+
+QTemporaryDir* home = nullptr;
+
+QWidget* open(const char* opener, const char* name)
+{
+    if (*opener)
+        click(window("frmMain"), opener);
+    QWidget* opened = window(name);
+    return opened && QTest::qWaitForWindowExposed(opened) ? opened : nullptr;
+}
+
+// Runs action on the next modal widget other than notThis as soon as it opens, once; gives
+// up after five seconds, so that a dialog that never came cannot answer a later one.
+void onNextModal(std::function<void(QWidget*)> action, QWidget* notThis = nullptr)
+{
+    auto* poll = new QTimer(qApp);
+    auto tries = std::make_shared<int>(250);
+    QObject::connect(poll, &QTimer::timeout, poll, [=] {
+        QWidget* modal = QApplication::activeModalWidget();
+        const bool found = modal && modal != notThis;
+        if (found || --*tries == 0)
+            poll->stop(), poll->deleteLater();
+        if (found)
+            action(modal);
+    });
+    poll->start(20);
+}
+
+// Types a name into the Save As dialog and confirms; onMessage answers a message shown over
+// the dialog, and after() then sees whether the dialog stayed open.
+void typeIntoSaveAs(const QString& name, std::function<void(QMessageBox*)> onMessage = {},
+                    std::function<void(QFileDialog*)> after = {})
+{
+    onNextModal([=](QWidget* modal) {
+        auto* dialog = static_cast<QFileDialog*>(modal);
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(name);
+        if (onMessage)
+            onNextModal([=](QWidget* box) { onMessage(static_cast<QMessageBox*>(box)); }, dialog);
+        static_cast<QDialog*>(dialog)->accept();
+        if (after)
+            after(dialog);
+    });
+}
+
+} // namespace
 
 class tst_Windows : public QObject {
     Q_OBJECT
@@ -34,85 +81,67 @@ private slots:
     {
         script = {};
         startProgram(&script);
-        QVERIFY(dir.isValid());
+        dir.emplace();
     }
     void cleanup() { QVERIFY(closeEverything()); }
+    void cleanupTestCase();
 
     void controlsFitTheirWindowAndEachOther_data();
     void controlsFitTheirWindowAndEachOther();
-    void tabSkipsLabelsAndDisabledControls();
+    void saveAsOffersThreeTypesAndStartsAtThePreviousPath();
+    void replacingAFileAsksFirst();
+    void pathThatCannotBeSavedIsRefused();
+    void colourDialogStartsAtTheLastColour();
     void largeInputsAreKeptWhole();
     void previewShowsWhatSaveWrites();
     void previewPageInABrowser();
 
 private:
+    QWidget* main() const { return window("frmMain"); }
     QByteArray save(const QString& name)
     {
-        script.saves.push_back(dir.filePath(name));
-        click(window("frmMain"), "cmdSave");
-        return fileBytes(dir.filePath(name));
+        script.saves.push_back(dir->filePath(name));
+        click(main(), "cmdSave");
+        return fileBytes(dir->filePath(name));
     }
+    void realDialogs() { static_cast<frmMain*>(main())->commonDialog().setScript(nullptr); }
 
     CommonDialog::Script script;
-    QTemporaryDir dir;
+    std::optional<QTemporaryDir> dir; // a fresh folder for each test
 };
-
-namespace {
-
-QWidget* open(const QByteArray& opener, const char* name)
-{
-    if (!opener.isEmpty())
-        click(window("frmMain"), opener.constData());
-    QWidget* opened = window(name);
-    return opened && QTest::qWaitForWindowExposed(opened) ? opened : nullptr;
-}
-
-QString caption(const QWidget* control)
-{
-    QString text;
-    if (auto* label = qobject_cast<const QLabel*>(control))
-        text = label->text();
-    else if (auto* button = qobject_cast<const QAbstractButton*>(control))
-        text = button->text();
-    return text.remove(QLatin1Char('&'));
-}
-
-} // namespace
 
 void tst_Windows::controlsFitTheirWindowAndEachOther_data()
 {
     QTest::addColumn<QByteArray>("opener");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("headingPixels"); // of the window's first label; 0: the default font
-    QTest::newRow("main") << QByteArray() << "frmMain" << 0;
-    QTest::newRow("editor") << QByteArray("cmdTD") << "frmSelection" << 18; // 13.5 pt
-    QTest::newRow("heading size") << QByteArray("cmdH") << "frmHSize" << 0;
-    QTest::newRow("custom tag") << QByteArray("cmdCustom") << "frmCustom" << 0;
-    QTest::newRow("about") << QByteArray("cmdAbout") << "frmAbout" << 19; // 14.25 pt bold
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<int>("headingPixels"); // of the first label; 0: the default font
+    QTest::newRow("main") << QByteArray() << QByteArray("frmMain") << 0;
+    QTest::newRow("editor") << QByteArray("cmdTD") << QByteArray("frmSelection") << 18; // 13.5 pt
+    QTest::newRow("size") << QByteArray("cmdH") << QByteArray("frmHSize") << 0;
+    QTest::newRow("custom") << QByteArray("cmdCustom") << QByteArray("frmCustom") << 0;
+    QTest::newRow("about") << QByteArray("cmdAbout") << QByteArray("frmAbout") << 19; // 14.25 pt
 }
 
 void tst_Windows::controlsFitTheirWindowAndEachOther()
 {
     QFETCH(QByteArray, opener);
-    QFETCH(QString, name);
+    QFETCH(QByteArray, name);
     QFETCH(int, headingPixels);
-    QWidget* opened = open(opener, qPrintable(name));
+    QWidget* opened = open(opener, name);
     QVERIFY(opened);
     // The face the layout was drawn for is installed by the set-up command.
     QCOMPARE(QFontInfo(QApplication::font()).family(), QStringLiteral("Liberation Sans"));
-    const bool tool = name != QLatin1String("frmMain");
+    const bool tool = name != "frmMain";
     QCOMPARE(opened->windowType() == Qt::Tool, tool);
     QCOMPARE(opened->minimumSize() == opened->maximumSize(), tool);
-    QVERIFY(!(opened->windowFlags() & Qt::WindowMinMaxButtonsHint) || !tool);
+    QVERIFY(!tool || !(opened->windowFlags() & Qt::WindowMinMaxButtonsHint));
     QCOMPARE(QAccessible::queryAccessibleInterface(opened)->text(QAccessible::Name),
              opened->windowTitle());
-
     QList<QWidget*> controls;
     for (QWidget* w : opened->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
         if (!w->isWindow() && !w->isHidden())
             controls << w;
     }
-    QVERIFY(controls.size() >= 3);
     for (QWidget* control : controls) {
         const QString what = control->objectName();
         // The design lets a box's frame hang a few pixels over the window's edge.
@@ -120,172 +149,248 @@ void tst_Windows::controlsFitTheirWindowAndEachOther()
                  qPrintable(what + " is outside"));
         const QString spoken =
             QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
-        QVERIFY2(!spoken.isEmpty() && !spoken.contains(QLatin1Char('&')), qPrintable(what));
-
-        // A caption fits the part of its control that no later control is drawn over.
+        QVERIFY2(!spoken.isEmpty() && !spoken.contains('&'), qPrintable(what));
+        // No control lies under a later one, but a label, or buttons 255 twips high at 240
+        // apart that touch by a pixel; a caption fits the part of its control left uncovered.
         const QFontMetrics metrics(control->font());
-        const QRect line(control->x(), control->y(), control->width(), metrics.height());
+        const QRect line(control->pos(), QSize(control->width(), metrics.height()));
         int room = control->width() - (qobject_cast<QAbstractButton*>(control) ? 4 : 0);
         for (QWidget* other : controls.mid(controls.indexOf(control) + 1)) {
-            const QRect over = other->geometry();
+            const QRect both = other->geometry().intersected(control->geometry());
             const bool label = qobject_cast<QLabel*>(control) || qobject_cast<QLabel*>(other);
-            // Buttons drawn 255 twips high at 240 apart touch by a pixel.
-            const QRect both = over.intersected(control->geometry());
             QVERIFY2(label || both.width() <= 1 || both.height() <= 1,
                      qPrintable(what + " lies under " + other->objectName()));
-            if (over.intersects(line) && over.x() > control->x())
-                room = std::min(room, over.x() - control->x());
+            if (other->geometry().intersects(line) && other->x() > control->x())
+                room = std::min(room, other->x() - control->x());
         }
-        const QString text = caption(control);
-        QVERIFY2(metrics.horizontalAdvance(text) <= room && metrics.height() <= control->height(),
-                 qPrintable(QStringLiteral("%1 \"%2\" does not fit").arg(what, text)));
+        QString caption =
+            qobject_cast<QLabel*>(control) ? static_cast<QLabel*>(control)->text() : "";
+        if (auto* button = qobject_cast<QAbstractButton*>(control))
+            caption = button->text().remove('&');
+        QVERIFY2(metrics.horizontalAdvance(caption) <= room &&
+                     metrics.height() <= control->height(),
+                 qPrintable(what + " \"" + caption + "\" does not fit"));
     }
     if (headingPixels)
         QCOMPARE(controls.first()->font().pixelSize(), headingPixels);
 }
 
-void tst_Windows::tabSkipsLabelsAndDisabledControls()
+void tst_Windows::saveAsOffersThreeTypesAndStartsAtThePreviousPath()
 {
-    // Each window, in turn from the main window; the editor once with Add Selection
-    // disabled and once enabled.
-    QWidget* editor = open("cmdA", "frmSelection");
-    auto* addSelection = control<QWidget>(editor, "cmdAddSelection");
-    for (int round = 0; round < 6; ++round) {
-        if (round == 5)
-            click(editor, "cAColor");
-        QWidget* w = round == 0   ? window("frmMain")
-                     : round == 1 ? open("cmdH", "frmHSize")
-                     : round == 2 ? open("cmdCustom", "frmCustom")
-                     : round == 3 ? open("cmdAbout", "frmAbout")
-                                  : editor;
-        QVERIFY(w);
-        w->activateWindow();
-        QApplication::setActiveWindow(w);
-        QWidget* first = QApplication::focusWidget();
-        QVERIFY(first && first->window() == w);
-        QSet<QWidget*> visited;
-        for (QWidget* now = first; !visited.contains(now); now = QApplication::focusWidget()) {
-            visited.insert(now);
-            QVERIFY2(!qobject_cast<QLabel*>(now) && now->isEnabled() && now->isVisible(),
-                     qPrintable(now->objectName()));
-            QTest::keyClick(now, Qt::Key_Tab);
-        }
-        QCOMPARE(QApplication::focusWidget(), first);
-        int focusable = 0;
-        for (QWidget* c : w->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
-            focusable += c->isEnabled() && c->isVisible() && (c->focusPolicy() & Qt::TabFocus);
-        QCOMPARE(visited.size(), focusable);
-        if (w == editor)
-            QCOMPARE(visited.contains(addSelection), round == 5);
+    realDialogs();
+    QStringList offered;
+    onNextModal([&](QWidget* modal) {
+        auto* dialog = static_cast<QFileDialog*>(modal);
+        offered = dialog->nameFilters();
+        dialog->setDirectory(dir->path());
+        dialog->selectNameFilter("CSS Files(*.css)");
+        QTest::keyClicks(dialog->findChild<QLineEdit*>("fileNameEdit"), "style");
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    click(main(), "cmdSave");
+    QCOMPARE(offered, (QStringList{"Text Files(*.txt)", "HTML Files(*.html)", "CSS Files(*.css)"}));
+    QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList{"style"}); // no extension added
+
+    // The next Save starts at that path; with its folder gone, at the nearest one left.
+    QVERIFY(QDir(dir->path()).mkdir("sub"));
+    typeIntoSaveAs(dir->filePath("sub/style.css"));
+    click(main(), "cmdSave");
+    for (const QString& folder : {dir->filePath("sub"), dir->path()}) {
+        QStringList start;
+        onNextModal([&start](QWidget* modal) {
+            auto* dialog = static_cast<QFileDialog*>(modal);
+            start << dialog->directory().absolutePath()
+                  << dialog->findChild<QLineEdit*>("fileNameEdit")->text();
+            dialog->reject();
+        });
+        click(main(), "cmdSave");
+        QCOMPARE(start, (QStringList{folder, "style.css"}));
+        QVERIFY(QDir(dir->filePath("sub")).removeRecursively());
     }
+}
+
+void tst_Windows::replacingAFileAsksFirst()
+{
+    realDialogs();
+    QTest::keyClicks(control<QPlainTextEdit>(main(), "tHR"), "hr {  }");
+    for (const bool replace : {false, true}) {
+        const QString path = dir->filePath("old.css");
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(5000, 'o')) == 5000);
+        old.close();
+        QString question;
+        bool stayedOpen = false;
+        typeIntoSaveAs(
+            path,
+            [&](QMessageBox* box) {
+                question = box->text();
+                box->button(replace ? QMessageBox::Yes : QMessageBox::No)->click();
+            },
+            [&](QFileDialog* dialog) {
+                (stayedOpen = dialog->isVisible()) ? dialog->reject() : void();
+            });
+        click(main(), "cmdSave");
+        QVERIFY2(question.contains("old.css"), qPrintable(question));
+        QCOMPARE(stayedOpen, !replace);
+        QCOMPARE(fileBytes(path), replace ? QByteArray("hr {  }\r\n\r\n") : QByteArray(5000, 'o'));
+    }
+}
+
+void tst_Windows::pathThatCannotBeSavedIsRefused()
+{
+    realDialogs();
+    const QStringList names{"missing/style.css", QString("./").repeated(2200) + "style.css"};
+    const QStringList reasons{"The folder does not exist", "The path is too long"};
+    for (int i = 0; i < 2; ++i) {
+        QString warning;
+        bool stayedOpen = false;
+        typeIntoSaveAs(
+            dir->filePath(names[i]),
+            [&](QMessageBox* box) { warning = box->text(), box->accept(); },
+            [&](QFileDialog* dialog) { stayedOpen = dialog->isVisible(), dialog->reject(); });
+        click(main(), "cmdSave");
+        QVERIFY2(warning.contains(reasons[i]) && stayedOpen, qPrintable(warning));
+    }
+    QCOMPARE(QDir(dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    QCOMPARE(main()->windowTitle(), "Rulecraft V1");
+}
+
+void tst_Windows::colourDialogStartsAtTheLastColour()
+{
+    realDialogs();
+    QWidget* editor = open("cmdA", "frmSelection");
+    auto* colour = control<QLineEdit>(editor, "tColor");
+    onNextModal([](QWidget* modal) {
+        static_cast<QColorDialog*>(modal)->setCurrentColor(QColor(0x12, 0x34, 0x56));
+        static_cast<QDialog*>(modal)->accept();
+    });
+    click(editor, "cmdSelColor");
+    QCOMPARE(colour->text(), "#123456");
+    QColor offered;
+    onNextModal([&offered](QWidget* modal) {
+        offered = static_cast<QColorDialog*>(modal)->currentColor();
+        static_cast<QDialog*>(modal)->reject();
+    });
+    QTest::keyClicks(colour, "x");
+    click(editor, "cmdSelColor");
+    QCOMPARE(offered, QColor(0x12, 0x34, 0x56));
+    QCOMPARE(colour->text(), "#123456x");
 }
 
 void tst_Windows::largeInputsAreKeptWhole()
 {
     // 50 MB pasted, with lines of every kind of break and characters of several bytes.
-    const QString line = QStringLiteral("p.x { color:#ABCDEF; content: \"\u00e9\u20ac\u6f22\"; }");
-    const QByteArray lineBytes = "p.x { color:#ABCDEF; content: \"\xE9\x80?\"; }\r\n";
     const QStringList breaks{"\n", "\r\n", "\r"};
     QString pasted;
     QByteArray expected;
     for (int i = 0; expected.size() < 50 * 1024 * 1024; ++i) {
-        pasted += line + breaks[i % 3];
-        expected += lineBytes;
+        pasted += QStringLiteral("p.x { content: \"\u00e9\u20ac\u6f22\"; }") + breaks[i % 3];
+        expected += "p.x { content: \"\xE9\x80?\"; }\r\n";
     }
     QApplication::clipboard()->setText(pasted);
-    control<QPlainTextEdit>(window("frmMain"), "tBlank")->paste();
-    QCOMPARE(save(QStringLiteral("large.css")), expected + "\r\n\r\n");
-    control<QPlainTextEdit>(window("frmMain"), "tBlank")->clear();
+    control<QPlainTextEdit>(main(), "tBlank")->paste();
+    QCOMPARE(save("large.css"), expected + "\r\n\r\n");
+    control<QPlainTextEdit>(main(), "tBlank")->clear();
 
-    // A selector of 1 MB, past the 32,767 characters a line edit takes by default.
+    // A selector of 1 MB, past the 32,767 characters a line edit takes by default, and a
+    // holder of 100,000 declarations.
     const QString selector = QStringLiteral("div.a ").repeated(1024 * 1024 / 6);
-    click(window("frmMain"), "cmdCustom");
     QApplication::clipboard()->setText(selector);
-    control<QLineEdit>(window("frmCustom"), "txtName")->paste();
+    control<QLineEdit>(open("cmdCustom", "frmCustom"), "txtName")->paste();
     click(window("frmCustom"), "Command1");
-    QWidget* editor = window("frmSelection");
-    // A holder of 100,000 declarations.
-    auto* add = control<QPushButton>(editor, "cAMargin");
     for (int i = 0; i < 100000; ++i)
-        add->click();
-    click(editor, "cmdAddSelection");
-    QCOMPARE(save(QStringLiteral("selector.css")), selector.toLatin1() + " { " +
-                                                       QByteArray("margin: ; ").repeated(100000) +
-                                                       " }\r\n\r\n\r\n");
+        control<QPushButton>(window("frmSelection"), "cAMargin")->click();
+    click(window("frmSelection"), "cmdAddSelection");
+    QCOMPARE(save("selector.css"), selector.toLatin1() + " { " +
+                                       QByteArray("margin: ; ").repeated(100000) +
+                                       " }\r\n\r\n\r\n");
 }
 
 void tst_Windows::previewShowsWhatSaveWrites()
 {
-    auto* main = static_cast<frmMain*>(window("frmMain"));
+    Preview& preview = static_cast<frmMain*>(main())->preview();
     QList<QUrl> opened;
-    main->preview().setBrowser([&opened](const QUrl& page) {
-        opened << page;
-        return true;
-    });
-    QTest::keyClicks(control<QPlainTextEdit>(main, "tBlank"), "p.note { color: red; }");
-    click(main, "cmdTD");
-    click(window("frmSelection"), "cAColor");
-    click(window("frmSelection"), "cmdAddSelection");
-    click(main, "cmdPreview");
-
-    const QString folder = main->preview().folder();
+    preview.setBrowser([&opened](const QUrl& page) { return opened << page, true; });
+    QTest::keyClicks(control<QPlainTextEdit>(main(), "tBlank"), "p.note { color: red; }");
+    click(main(), "cmdPreview");
+    const QString folder = preview.folder(), sheet = folder + "/style.css";
     QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(folder + "/index.html")});
-    QCOMPARE(QFileInfo(folder).permissions() & 0x0077, QFileDevice::Permissions());
-    const QString sheet = folder + QStringLiteral("/style.css");
-    QCOMPARE(fileBytes(sheet), save(QStringLiteral("saved.css")));
+    QCOMPARE(QFileInfo(folder).permissions() & 0x0077, QFileDevice::Permissions()); // 0700
+    QCOMPARE(fileBytes(sheet), save("saved.css"));
     QVERIFY(fileBytes(folder + "/index.html").contains("<p class=\"note\">p.note</p>"));
 
     // A commit and a typed change each rewrite it within half a second.
-    click(main, "cmdHR");
+    click(main(), "cmdHR");
     click(window("frmSelection"), "cAColor");
     click(window("frmSelection"), "cmdAddSelection");
     QTRY_VERIFY_WITH_TIMEOUT(fileBytes(sheet).contains("hr { color:;  }"), 500);
-    QTest::keyClicks(control<QPlainTextEdit>(main, "tBody"), "body {  }");
-    QTRY_VERIFY_WITH_TIMEOUT(fileBytes(sheet).startsWith("body {  }\r\ntd"), 500);
-    QCOMPARE(fileBytes(sheet), save(QStringLiteral("saved.css")));
+    QTest::keyClicks(control<QPlainTextEdit>(main(), "tBody"), "body {  }");
+    QTRY_VERIFY_WITH_TIMEOUT(fileBytes(sheet).startsWith("body {  }\r\nhr"), 500);
+    QCOMPARE(fileBytes(sheet), save("saved.css"));
 
     // A browser that cannot be opened is said once, with the page to open by hand.
-    main->preview().setBrowser([](const QUrl&) { return false; });
-    click(main, "cmdPreview");
+    preview.setBrowser([](const QUrl&) { return false; });
+    click(main(), "cmdPreview");
     QCOMPARE(script.messages.size(), 1);
-    QVERIFY(script.messages.first().contains(QDir::toNativeSeparators(folder + "/index.html")));
-
-    click(main, "cmdExit");
+    QVERIFY(script.messages.first().contains(folder + "/index.html"));
+    click(main(), "cmdExit");
     QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
     QVERIFY(!QFileInfo::exists(folder));
 }
 
 void tst_Windows::previewPageInABrowser()
 {
-    QString browser = QStandardPaths::findExecutable(QStringLiteral("chromium"));
-    if (browser.isEmpty())
-        browser = QStandardPaths::findExecutable(QStringLiteral("chromium-browser"));
-    if (browser.isEmpty())
+    QString browser = QStandardPaths::findExecutable("chromium");
+    if (browser.isEmpty() &&
+        (browser = QStandardPaths::findExecutable("chromium-browser")).isEmpty())
         QSKIP("no chromium here");
-    auto* main = static_cast<frmMain*>(window("frmMain"));
-    main->preview().setBrowser([](const QUrl&) { return true; });
-    control<QPlainTextEdit>(main, "tBody")->setPlainText("body { color: #0000FF; }");
-    control<QPlainTextEdit>(main, "tH")->setPlainText("h3 { font-size: 40px; }");
-    control<QPlainTextEdit>(main, "tBlank")->setPlainText("p.note { margin-left: 33px; }");
-    click(main, "cmdPreview");
-    // The page's computed styles, written into the page by a script and read back.
-    const QString page = main->preview().folder() + QStringLiteral("/index.html");
-    QFile file(page);
-    QVERIFY(file.open(QIODevice::Append));
-    file.write("<script>document.title = [getComputedStyle(document.body).color,"
-               "getComputedStyle(document.querySelector('h3')).fontSize,"
-               "getComputedStyle(document.querySelector('p.note')).marginLeft].join('|');"
-               "</script>");
-    file.close();
+    Preview& preview = static_cast<frmMain*>(main())->preview();
+    preview.setBrowser([](const QUrl&) { return true; });
+    control<QPlainTextEdit>(main(), "tBody")->setPlainText("body { color: #0000FF; }");
+    control<QPlainTextEdit>(main(), "tH")->setPlainText("h3 { font-size: 40px; }");
+    control<QPlainTextEdit>(main(), "tBlank")->setPlainText("p.note { margin-left: 33px; }");
+    click(main(), "cmdPreview");
+    // The computed styles, written into the page's title by a script and read back.
+    QFile page(preview.folder() + "/index.html");
+    QVERIFY(page.open(QIODevice::Append));
+    page.write("<script>document.title = [getComputedStyle(document.body).color, getComputedStyle("
+               "document.querySelector('h3')).fontSize, getComputedStyle(document.querySelector("
+               "'p.note')).marginLeft].join('|');</script>");
+    page.close();
     QProcess chromium;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* variable :
+         {"HOME", "XDG_CONFIG_HOME"}) // its own files stay out of the home under test
+        environment.insert(variable, dir->path());
+    chromium.setProcessEnvironment(environment);
     chromium.start(browser, {"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
                              "--disable-background-networking", "--disable-component-update",
-                             "--disable-sync", "--user-data-dir=" + dir.filePath("profile"),
-                             "--dump-dom", QUrl::fromLocalFile(page).toString()});
+                             "--disable-sync", "--user-data-dir=" + dir->filePath("profile"),
+                             "--dump-dom", QUrl::fromLocalFile(page.fileName()).toString()});
     QVERIFY(chromium.waitForFinished(60000));
-    QVERIFY2(chromium.readAllStandardOutput().contains("<title>rgb(0, 0, 255)|40px|33px</title>"),
-             "computed styles differ");
+    QVERIFY(chromium.readAllStandardOutput().contains("<title>rgb(0, 0, 255)|40px|33px</title>"));
 }
 
-QTEST_MAIN(tst_Windows)
+void tst_Windows::cleanupTestCase()
+{
+    QStringList left;
+    QDirIterator it(home->path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        left << it.next();
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(", ")));
+}
+
+int main(int argc, char* argv[])
+{
+    // A home of its own, set before Qt reads where settings live.
+    QTemporaryDir ownHome;
+    home = &ownHome;
+    qputenv("HOME", ownHome.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", ownHome.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    tst_Windows test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_windows.moc"
