@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // At a window's first paint: prints the monotonic clock and the peak resident memory,

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the benchmarks and writes bench/RESULTS.md: every figure a ratio of medians
 # against a baseline measured in the same run.   bash bench/run.sh
 set -euo pipefail

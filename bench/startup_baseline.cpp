@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The smallest Qt Widgets program: one empty window. Given "label", the window shows one
 // line of text, so that it pays for loading fonts as any program with text does.
 #include "firstpaint.h"

@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rulecraft started as main() starts it, reporting its main window's first paint.
-#include "controls.h"
+#include "windows/look.h"
 #include "firstpaint.h"
-#include "frmMain.h"
-#include "instances.h"
+#include "windows/frmMain.h"
+#include "windows/instances.h"
 
 int main(int argc, char* argv[])
 {

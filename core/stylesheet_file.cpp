@@ -84,8 +84,14 @@ void appendWindows1252(std::string& bytes, std::string_view utf8)
 {
     std::size_t pos = 0;
     while (pos < utf8.size()) {
-        // Plain ASCII runs are the common case; copy them whole.
+        // Plain ASCII runs are the common case; find their end eight bytes at a time and
+        // copy them whole.
         std::size_t run = pos;
+        for (std::uint64_t word = 0; run + sizeof word <= utf8.size(); run += sizeof word) {
+            std::memcpy(&word, utf8.data() + run, sizeof word);
+            if (word & 0x8080808080808080u)
+                break;
+        }
         while (run < utf8.size() && static_cast<unsigned char>(utf8[run]) < 0x80)
             ++run;
         bytes.append(utf8, pos, run - pos);

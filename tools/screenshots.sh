@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes screenshots of the five windows, as a person sees them, into docs/.
 #   bash tools/screenshots.sh [scale]     (scale 2 checks a high-dpi screen)
 # Needs: xvfb, openbox, xdotool, imagemagick (Debian packages) and a built ./build.

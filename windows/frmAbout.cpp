@@ -19,8 +19,9 @@ const char* const frmAbout::credits =
     "Choose a tag, collect its declarations, commit the rule into its section,\r\n"
     "and save the stylesheet as a text, HTML or CSS file.\r\n"
     "\r\n"
-    "It only ever writes the file you save, and while a preview is open, a private\r\n"
-    "folder for it that goes when the program ends. It reads nothing and keeps no settings.\r\n"
+    "It only ever writes the file you save and, while a preview is open, a private\r\n"
+    "folder for the preview that goes when the program ends.\r\n"
+    "It reads nothing and keeps no settings.\r\n"
     "Written in C++ with Qt 6 Widgets by the Rulecraft developers.\r\n";
 
 frmAbout::frmAbout(QWidget* parent) : QWidget(parent, toolWindowFlags)

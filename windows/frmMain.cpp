@@ -131,7 +131,7 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent)
     setTabChain(this, {"tBody",    "tA",          "tTABLE",    "tHR",   "tH",    "tBlank",
                        "cmdBody",  "cmdA",        "cmdTable",  "cmdHR", "cmdH",  "cmdCustom",
                        "cmdAlink", "cmdAvisited", "cmdAhover", "cmdTR", "cmdTD", "cmdExit",
-                       "cmdSave",  "cmdAbout",    "cmdPreview"});
+                       "cmdSave",  "cmdAbout",    "previewButton"});
     sections_ = std::make_unique<SectionBoxes>(sectionBoxes_);
     CDone = new CommonDialog(this);
     CDone->setObjectName(QStringLiteral("CDone"));
@@ -197,9 +197,9 @@ void frmMain::buildCommandColumn()
     connect(makeButton(this, "cmdAbout", QStringLiteral("&About"),
                        twipsRect(commandLeft, 960, 1215, 255)),
             &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
-    connect(makeButton(this, "cmdPreview", QStringLiteral("&Preview"),
+    connect(makeButton(this, "previewButton", QStringLiteral("&Preview"),
                        twipsRect(commandLeft, 1320, 1215, 255)),
-            &QPushButton::clicked, this, &frmMain::cmdPreview_Click);
+            &QPushButton::clicked, this, &frmMain::showPreview);
     h = new StylesheetBuffer(this);
     h->setObjectName(QStringLiteral("h"));
     h->setGeometry(twipsRect(commandLeft, 3720, 1215, 1095));
@@ -251,7 +251,7 @@ void frmMain::cmdAbout_Click()
     openWindow<frmAbout>();
 }
 
-void frmMain::cmdPreview_Click()
+void frmMain::showPreview()
 {
     preview_->open();
 }

@@ -43,7 +43,7 @@ private:
     void cmdCustom_Click();
     void cmdSave_Click();
     void cmdAbout_Click();
-    void cmdPreview_Click();
+    void showPreview();
     void cmdExit_Click();
 
     void buildTagColumn();

@@ -2,51 +2,54 @@
 #include "windows/qttext.h"
 
 #include <QPlainTextEdit>
-#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+
+#include <algorithm>
 
 namespace rulecraft::windows {
 
 namespace {
 
-// UTF-16 to UTF-8 at the end of out. A line separator (Shift+Enter) is a line break; an
-// unpaired surrogate, which no valid text holds, becomes U+FFFD as Qt's own converter does.
-void appendUtf8(QStringView text, std::string& out)
+// UTF-16 to UTF-8 at the end of out; in a box's text, paragraph and line separators (Enter,
+// Shift+Enter) are line breaks. An unpaired surrogate, which no valid text holds, becomes
+// U+FFFD as Qt's own converter does. The text is converted a piece at a time into a small
+// buffer, so that a long text costs one pass and no copy of its own.
+void appendUtf8(QStringView text, std::string& out, bool boxText = false)
 {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        // Runs of ASCII, the common case, are copied in one step.
-        qsizetype run = i;
-        while (run < text.size() && text[run].unicode() < 0x80)
-            ++run;
-        if (run > i) {
-            const std::size_t at = out.size();
-            out.resize(at + static_cast<std::size_t>(run - i));
-            for (qsizetype k = i; k < run; ++k)
-                out[at + static_cast<std::size_t>(k - i)] = static_cast<char>(text[k].unicode());
-            i = run - 1;
-            continue;
+    constexpr qsizetype piece = 16 * 1024;
+    char buffer[piece * 3];
+    const char16_t* next = text.utf16();
+    const char16_t* const end = next + text.size();
+    while (next != end) {
+        const char16_t* const stop = next + std::min<qsizetype>(piece, end - next);
+        char* write = buffer;
+        while (next != stop) {
+            char32_t c = *next++;
+            if (c < 0x80) {
+                *write++ = static_cast<char>(c);
+            } else if (boxText && (c == QChar::LineSeparator || c == QChar::ParagraphSeparator)) {
+                *write++ = '\r';
+                *write++ = '\n';
+            } else if (c < 0x800) {
+                *write++ = static_cast<char>(0xC0 | (c >> 6));
+                *write++ = static_cast<char>(0x80 | (c & 0x3F));
+            } else {
+                if (QChar::isHighSurrogate(c) && next != end && QChar::isLowSurrogate(*next))
+                    c = QChar::surrogateToUcs4(char16_t(c), *next++);
+                else if (QChar::isSurrogate(c))
+                    c = 0xFFFD;
+                if (c >= 0x10000) {
+                    *write++ = static_cast<char>(0xF0 | (c >> 18));
+                    *write++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+                } else {
+                    *write++ = static_cast<char>(0xE0 | (c >> 12));
+                }
+                *write++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                *write++ = static_cast<char>(0x80 | (c & 0x3F));
+            }
         }
-        char32_t c = text[i].unicode();
-        if (c == QChar::LineSeparator) {
-            out += "\r\n";
-            continue;
-        }
-        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-            c = QChar::surrogateToUcs4(char16_t(c), text[++i].unicode());
-        else if (QChar::isSurrogate(c))
-            c = 0xFFFD;
-        if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        }
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        out.append(buffer, static_cast<std::size_t>(write - buffer));
     }
 }
 
@@ -67,14 +70,9 @@ std::string toCore(QStringView text)
 
 void appendBoxText(const QPlainTextEdit* box, std::string& out)
 {
-    const QTextDocument* document = box->document();
-    // A paragraph break (Enter, or a pasted line break of any kind) lies between blocks.
-    // The empty document is one empty block.
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        if (block != document->begin())
-            out += "\r\n";
-        appendUtf8(block.text(), out);
-    }
+    // The raw text is the document's buffer in order, with a paragraph separator between
+    // blocks (Enter, or a pasted line break of any kind); one copy, then one pass.
+    appendUtf8(box->document()->toRawText(), out, true);
 }
 
 std::string boxText(const QPlainTextEdit* box)

@@ -312,7 +312,7 @@ void tst_Windows::previewShowsWhatSaveWrites()
     QList<QUrl> opened;
     preview.setBrowser([&opened](const QUrl& page) { return opened << page, true; });
     QTest::keyClicks(control<QPlainTextEdit>(main(), "tBlank"), "p.note { color: red; }");
-    click(main(), "cmdPreview");
+    click(main(), "previewButton");
     const QString folder = preview.folder(), sheet = folder + "/style.css";
     QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(folder + "/index.html")});
     QCOMPARE(QFileInfo(folder).permissions() & 0x0077, QFileDevice::Permissions()); // 0700
@@ -330,7 +330,7 @@ void tst_Windows::previewShowsWhatSaveWrites()
 
     // A browser that cannot be opened is said once, with the page to open by hand.
     preview.setBrowser([](const QUrl&) { return false; });
-    click(main(), "cmdPreview");
+    click(main(), "previewButton");
     QCOMPARE(script.messages.size(), 1);
     QVERIFY(script.messages.first().contains(folder + "/index.html"));
     click(main(), "cmdExit");
@@ -349,7 +349,7 @@ void tst_Windows::previewPageInABrowser()
     control<QPlainTextEdit>(main(), "tBody")->setPlainText("body { color: #0000FF; }");
     control<QPlainTextEdit>(main(), "tH")->setPlainText("h3 { font-size: 40px; }");
     control<QPlainTextEdit>(main(), "tBlank")->setPlainText("p.note { margin-left: 33px; }");
-    click(main(), "cmdPreview");
+    click(main(), "previewButton");
     // The computed styles, written into the page's title by a script and read back.
     QFile page(preview.folder() + "/index.html");
     QVERIFY(page.open(QIODevice::Append));
