@@ -40,9 +40,8 @@ const TagButton catalogue[] = {
     {"cmdAhover", "Create A:hover", "ahover", "a:hover { "},
     {"cmdTable", "Create TABLE:", "table", "table { "}, {"cmdTR", "Create TR:", "tr", "tr { "},
     {"cmdTD", "Create TD:", "td", "td { "}, {"cmdHR", "Create HR:", "hr", "hr { "}};
-struct Row { std::string name, stem; };
-const Row rows[] = {{"Font", "font"}, {"Text", "text"}, {"Padding", "padding"}, {"Border", "border"},
-                    {"Margin", "margin"}, {"Background", "background"}, {"Color", "color:"}};
+const std::pair<QString, std::string> rows[] = {{"Font", "font"}, {"Text", "text"},
+    {"Padding", "padding"}, {"Border", "border"}, {"Margin", "margin"}, {"Background", "background"}};
 const std::map<QString, QStringList> lists{
     {"cFont", {"-style", "-variant", "-weight", "-size", "-family"}},
     {"cText", {"-align", "-decoration", "-indent", "-transform"}},
@@ -79,26 +78,34 @@ std::string windows1252(const std::string& text)
     return out;
 }
 
-// What a section box holds, read without the program's own reader.
-std::string shown(const QPlainTextEdit* box)
+// What a control shows, read without the program's own readers; a box of a drop-down list
+// is the list; "" is the window's title.
+std::pair<QString, std::string> shown(QWidget* window, QObject* control)
 {
-    QString text = box->document()->toRawText();
-    return utf8(
-        text.replace(QChar::ParagraphSeparator, "\r\n").replace(QChar::LineSeparator, "\r\n"));
-}
-
-// The box a line edit is, or belongs to as the edit field of a drop-down list.
-QString boxName(const QLineEdit* edit)
-{
-    auto* list = qobject_cast<QComboBox*>(edit->parentWidget());
-    return list ? list->objectName() : edit->objectName();
+    if (!control)
+        return {"", utf8(window->windowTitle())};
+    auto* list = qobject_cast<QComboBox*>(control);
+    if (auto* owner = qobject_cast<QComboBox*>(control->parent()); owner || list)
+        return {(owner ? owner : list)->objectName(), utf8((owner ? owner : list)->currentText())};
+    QString text =
+        control->property(qobject_cast<QLabel*>(control) ? "text" : "plainText").toString();
+    if (auto* edit = qobject_cast<QLineEdit*>(control))
+        text = edit->text();
+    if (auto* holder = qobject_cast<DeclarationsBox*>(control))
+        return {control->objectName(), holder->text()};
+    if (auto* box = qobject_cast<QPlainTextEdit*>(control))
+        text = box->document()
+                   ->toRawText()
+                   .replace(QChar::ParagraphSeparator, "\r\n")
+                   .replace(QChar::LineSeparator, "\r\n");
+    return {control->objectName(), utf8(text)};
 }
 
 struct Model {
-    std::string sections[6], tagKey, tagOpen, tagClose, lastRule, buffer;
-    // The open windows besides the main window, each with what its boxes hold.
+    std::string sections[6], tagKey, tagOpen, tagClose, lastRule, buffer, editKey, editOpen;
+    // The open windows besides the main window, each with what its controls show.
     std::map<QString, std::map<QString, std::string>> open;
-    std::string editKey, editOpen, holder, focus; // the editor's; no focus known: empty
+    QString focus; // in the editor; empty where it is not known
     std::map<QString, std::string> files;
     std::map<QString, bool> readOnly;
     bool saved = false;
@@ -107,8 +114,12 @@ struct Model {
     void chooseTag(const std::string& key, const std::string& opener)
     {
         tagKey = key, tagOpen = opener, tagClose = " }\r\n";
-        if (!open.count("frmSelection"))
-            open["frmSelection"], editKey = key, editOpen = opener, holder = "", focus = "cFont";
+        if (open.count("frmSelection"))
+            return;
+        editKey = key, editOpen = opener, focus = "cFont";
+        open["frmSelection"] = {{"", key + " { PROPERTY : VALUE }"},
+                                {"Label", "Editing Tag for: " + key + " Selector"},
+                                {"txtHolder", ""}};
     }
 };
 
@@ -145,28 +156,34 @@ tst_Walk::Actions tst_Walk::actions()
 {
     Actions list;
     QWidget* main = window("frmMain");
-    const auto opening = [this](const QString& name, std::map<QString, std::string> boxes) {
-        model.open.try_emplace(name, std::move(boxes));
-    };
+    const auto section = [=](int s) { return control<QPlainTextEdit>(main, sectionNames[s]); };
     for (const TagButton& tag : catalogue)
         list.push_back({"tag button", [=, this, &tag] {
-                            click(main, tag.name);
-                            model.chooseTag(tag.key, tag.opener);
+                            click(main, tag.name), model.chooseTag(tag.key, tag.opener);
                         }});
-    list.push_back({"Create H#", [=] {
-                        click(main, "cmdH"), opening("frmHSize", {{"cmbH", "1"}});
+    list.push_back({"Create H#", [=, this] {
+                        click(main, "cmdH"),
+                            model.open.try_emplace("frmHSize", std::map<QString, std::string>{
+                                                                   {"", "H#"}, {"cmbH", "1"}});
                     }});
-    list.push_back({"Create Custom", [=] { click(main, "cmdCustom"), opening("frmCustom", {}); }});
-    list.push_back({"About", [=] { click(main, "cmdAbout"), opening("frmAbout", {}); }});
+    list.push_back({"Create Custom", [=, this] {
+                        click(main, "cmdCustom"), model.open["frmCustom"][""] = "Custom Tag";
+                    }});
+    list.push_back({"About", [=, this] {
+                        click(main, "cmdAbout"),
+                            model.open["frmAbout"] = {{"", "Rulecraft About"},
+                                                      {"Label1", "Rulecraft Version v1"}};
+                    }});
+    list.push_back(
+        {"Tab in the main window", [=] { QTest::keyClick(main->focusWidget(), Qt::Key_Tab); }});
     list.push_back({"type in a section", [=, this] {
                         const int s = below(6), key = below(4);
-                        auto* box = control<QPlainTextEdit>(main, sectionNames[s]);
-                        box->moveCursor(QTextCursor::End);
                         const QString text = someText();
-                        typeText(box, text);
+                        section(s)->moveCursor(QTextCursor::End);
+                        typeText(section(s), text);
                         // Enter breaks the paragraph, Shift+Enter the line; Tab only leaves.
                         if (key < 3)
-                            QTest::keyClick(box, key == 2 ? Qt::Key_Tab : Qt::Key_Return,
+                            QTest::keyClick(section(s), key == 2 ? Qt::Key_Tab : Qt::Key_Return,
                                             key == 1 ? Qt::ShiftModifier : Qt::NoModifier);
                         model.sections[s] += utf8(text) + (key < 2 ? "\r\n" : "");
                     }});
@@ -175,17 +192,14 @@ tst_Walk::Actions tst_Walk::actions()
              const int s = below(6);
              QString text = someText() + QStringList{"\n", "\r\n", "\r"}[below(3)] + someText();
              QApplication::clipboard()->setText(text);
-             control<QPlainTextEdit>(main, sectionNames[s])->moveCursor(QTextCursor::End);
-             control<QPlainTextEdit>(main, sectionNames[s])->paste();
+             section(s)->moveCursor(QTextCursor::End);
+             section(s)->paste();
              model.sections[s] +=
                  utf8(text.replace("\r\n", "\n").replace('\r', '\n').replace("\n", "\r\n"));
          }});
-    list.push_back(
-        {"Tab in the main window", [=] { QTest::keyClick(main->focusWidget(), Qt::Key_Tab); }});
     list.push_back({"empty a section", [=, this] {
                         const int s = below(6);
-                        control<QPlainTextEdit>(main, sectionNames[s])->clear();
-                        model.sections[s].clear();
+                        section(s)->clear(), model.sections[s].clear();
                     }});
     list.push_back({"save", [=, this] {
                         const int kind = below(10); // 0: Cancel; 1: a missing folder first
@@ -196,8 +210,8 @@ tst_Walk::Actions tst_Walk::actions()
                         script.saves.push_back(kind == 0 ? std::nullopt : std::optional(path));
                         click(main, "cmdSave");
                         model.buffer.clear();
-                        for (const std::string& section : model.sections)
-                            model.buffer += section.empty() ? "" : section + "\r\n";
+                        for (const std::string& text : model.sections)
+                            model.buffer += text.empty() ? "" : text + "\r\n";
                         if (kind > 0 && model.readOnly[path])
                             ++model.messages;
                         else if (kind > 0)
@@ -211,41 +225,41 @@ tst_Walk::Actions tst_Walk::actions()
                      std::next(model.files.begin(), below(int(model.files.size())))->first;
                  model.readOnly[path] = QFile::setPermissions(path, QFile::ReadOwner);
              }});
-    for (auto& [name, boxes] : model.open) {
+    for (auto& [name, shows] : model.open) {
         QWidget* w = window(qPrintable(name));
         for (QLineEdit* edit : w->findChildren<QLineEdit*>())
-            list.push_back({"type into a box", [=, this, &boxes] {
+            list.push_back({"type into a box", [=, this, &shows] {
                                 const QString text = someText();
                                 typeText(edit, text);
-                                boxes[boxName(edit)] += utf8(text);
+                                shows[shown(w, edit).first] += utf8(text);
                             }});
         for (QComboBox* box : w->findChildren<QComboBox*>())
-            list.push_back({"pick from a list", [=, this, &boxes] {
+            list.push_back({"pick from a list", [=, this, &shows] {
                                 const int entry = below(box->count());
                                 box->setCurrentIndex(entry);
-                                boxes[box->objectName()] =
+                                shows[box->objectName()] =
                                     utf8(lists.at(box->objectName()).value(entry));
                             }});
         list.push_back({"close", [=, this] { w->close(), model.open.erase(name); }});
         list.push_back({"Tab", [=, this] {
-                            QTest::keyClick(w->focusWidget(), Qt::Key_Tab);
-                            model.focus.clear();
+                            QTest::keyClick(w->focusWidget(), Qt::Key_Tab), model.focus.clear();
                         }});
     }
+    const auto choose = [this](const char* chooser, std::string key) {
+        model.open.erase(chooser), model.chooseTag(key, key + " { ");
+    };
     if (QWidget* sizes = window("frmHSize"))
         list.push_back({"Select", [=, this] {
-                            const std::string key = "h" + model.open["frmHSize"]["cmbH"];
-                            click(sizes, "Command1");
-                            model.open.erase("frmHSize"), model.chooseTag(key, key + " { ");
+                            click(sizes, "Command1"),
+                                choose("frmHSize", "h" + model.open["frmHSize"]["cmbH"]);
                         }});
     if (QWidget* custom = window("frmCustom")) {
+        list.push_back({"Create", [=, this] {
+                            click(custom, "Command1"),
+                                choose("frmCustom", model.open["frmCustom"]["txtName"]);
+                        }});
         list.push_back({"Enter in the name box", [=] {
                             QTest::keyClick(control<QLineEdit>(custom, "txtName"), Qt::Key_Return);
-                        }});
-        list.push_back({"Create", [=, this] {
-                            const std::string key = model.open["frmCustom"]["txtName"];
-                            click(custom, "Command1");
-                            model.open.erase("frmCustom"), model.chooseTag(key, key + " { ");
                         }});
     }
     if (QWidget* about = window("frmAbout"))
@@ -253,33 +267,34 @@ tst_Walk::Actions tst_Walk::actions()
     QWidget* editor = window("frmSelection");
     if (!editor)
         return list;
-    auto& boxes = model.open["frmSelection"];
-    for (const Row& row : rows)
-        list.push_back({"Add", [=, this, &boxes, &row] {
-                            click(editor, qPrintable("cA" + QString::fromStdString(row.name)));
-                            const QString sub = QString::fromStdString("c" + row.name),
-                                          value = "t" + sub.mid(1);
-                            model.holder += row.name == "Color" ? "color:" + boxes[value] + "; "
-                                                                : row.stem + boxes[sub] + ": " +
-                                                                      boxes[value] + "; ";
-                            boxes.erase(sub), boxes.erase(value);
-                            model.focus = utf8(row.name == "Color" ? value : sub);
+    auto& shows = model.open["frmSelection"];
+    for (const auto& [row, stem] : rows)
+        list.push_back({"Add", [=, this, &shows] {
+                            click(editor, qPrintable("cA" + row));
+                            shows["txtHolder"] +=
+                                stem + shows["c" + row] + ": " + shows["t" + row] + "; ";
+                            shows.erase("c" + row), shows.erase("t" + row), model.focus = "c" + row;
                         }});
-    list.push_back({"Select Color", [=, this, &boxes] {
+    list.push_back({"Add colour", [=, this, &shows] {
+                        click(editor, "cAColor");
+                        shows["txtHolder"] += "color:" + shows["tColor"] + "; ";
+                        shows.erase("tColor"), model.focus = "tColor";
+                    }});
+    list.push_back({"Select Color", [=, this, &shows] {
                         const auto colour = std::uint32_t(random() & 0xFFFFFF);
                         const bool confirmed = below(3);
                         script.colours.push_back(confirmed ? std::optional(colour) : std::nullopt);
                         click(editor, "cmdSelColor");
                         model.focus = "cmdSelColor";
                         if (confirmed)
-                            boxes["tColor"] = QString::asprintf("#%02X%02X%02X", colour & 0xFF,
+                            shows["tColor"] = QString::asprintf("#%02X%02X%02X", colour & 0xFF,
                                                                 (colour >> 8) & 0xFF, colour >> 16)
                                                   .toStdString();
                     }});
-    if (control<QPushButton>(editor, "cmdAddSelection")->isEnabled())
-        list.push_back({"Add Selection", [=, this] {
+    if (!shows["txtHolder"].empty())
+        list.push_back({"Add Selection", [=, this, &shows] {
                             click(editor, "cmdAddSelection");
-                            model.lastRule = model.editOpen + model.holder + " }\r\n";
+                            model.lastRule = model.editOpen + shows["txtHolder"] + " }\r\n";
                             const auto fixed = fixedKeys.find(model.editKey);
                             const int s = fixed == fixedKeys.end() ? 5 : fixed->second;
                             model.sections[s] = (s == 0 ? "" : model.sections[s]) + model.lastRule;
@@ -295,7 +310,7 @@ QString tst_Walk::mismatch()
 {
     QWidget* main = window("frmMain");
     for (int s = 0; s < 6; ++s) {
-        if (shown(control<QPlainTextEdit>(main, sectionNames[s])) != model.sections[s])
+        if (shown(main, control<QPlainTextEdit>(main, sectionNames[s])).second != model.sections[s])
             return QStringLiteral("section %1 differs").arg(sectionNames[s]);
     }
     // A date in whatever short format the user has, with the year, and no time of day.
@@ -308,52 +323,43 @@ QString tst_Walk::mismatch()
     if (control<StylesheetBuffer>(main, "h")->text() != model.buffer)
         return "the stylesheet buffer differs";
     if (modVar.TagKey != model.tagKey || modVar.TagOpen != model.tagOpen ||
-        modVar.TagClose != model.tagClose || modVar.LastRule != model.lastRule)
+        modVar.TagClose != model.tagClose || modVar.LastRule != model.lastRule ||
+        (model.open.count("frmSelection") && modVar.EditKey != model.editKey))
         return "shared variables differ";
     if (!script.saves.empty() || !script.colours.empty() ||
         script.messages.size() != model.messages)
         return "dialogs and messages differ: " + script.messages.join('|');
-    // Tab moves from a control to another that takes it: never a label, a disabled control or
-    // the hidden buffer.
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        QWidget* focus = w->isVisible() ? w->focusWidget() : nullptr;
-        if (focus && (!focus->isEnabled() || !focus->isVisible() || qobject_cast<QLabel*>(focus)))
-            return "the focus is lost in " + w->objectName();
-    }
     QStringList open, expected{"frmMain"};
-    for (QWidget* w : QApplication::topLevelWidgets())
-        w->isVisible() ? open << w->objectName() : open;
-    for (const auto& [name, boxes] : model.open)
-        expected << name;
-    if (open.sort(), expected.sort(), open != expected)
-        return "the open windows are " + open.join(',');
-    for (const auto& [name, boxes] : model.open) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
         // Tab moves from a control to another that takes it: never a label, a disabled
         // control or the hidden buffer.
-        for (QLineEdit* edit : window(qPrintable(name))->findChildren<QLineEdit*>()) {
-            const auto typed = boxes.find(boxName(edit));
-            if (utf8(edit->text()) != (typed == boxes.end() ? "" : typed->second))
-                return boxName(edit) + " shows " + edit->text();
-        }
-        for (QComboBox* box : window(qPrintable(name))->findChildren<QComboBox*>()) {
-            for (int i = 0; i < box->count() || i < lists.at(box->objectName()).size(); ++i) {
-                if (box->itemText(i) != lists.at(box->objectName()).value(i))
-                    return box->objectName() + " lists " + box->itemText(i);
-            }
+        if (QWidget* focus = w->focusWidget();
+            focus && (!focus->isEnabled() || !focus->isVisible() || qobject_cast<QLabel*>(focus)))
+            return "the focus is lost in " + w->objectName();
+        w->isVisible() ? open << w->objectName() : open;
+    }
+    for (const auto& [name, shows] : model.open) {
+        expected << name;
+        QWidget* w = window(qPrintable(name));
+        QObjectList controls{nullptr};
+        for (QLineEdit* edit : w->findChildren<QLineEdit*>())
+            controls << edit;
+        for (const auto& [control, text] : shows)
+            controls << (control.isEmpty() ? nullptr : w->findChild<QObject*>(control));
+        for (QObject* control : controls) { // boxes the model does not name are empty
+            const auto [what, text] = shown(w, control);
+            if (const auto it = shows.find(what); text != (it == shows.end() ? "" : it->second))
+                return name + "." + what + " shows " + QString::fromStdString(text);
         }
     }
+    if (open.sort(), expected.sort(), open != expected)
+        return "the open windows are " + open.join(',');
     if (QWidget* editor = window("frmSelection")) {
-        if (control<DeclarationsBox>(editor, "txtHolder")->text() != model.holder)
-            return "holder differs";
-        if (utf8(control<QLabel>(editor, "Label")->text()) !=
-                "Editing Tag for: " + model.editKey + " Selector" ||
-            utf8(editor->windowTitle()) != model.editKey + " { PROPERTY : VALUE }" ||
-            modVar.EditKey != model.editKey)
-            return "editor key differs";
-        if (control<QPushButton>(editor, "cmdAddSelection")->isEnabled() != !model.holder.empty())
+        if (control<QPushButton>(editor, "cmdAddSelection")->isEnabled() ==
+            model.open["frmSelection"]["txtHolder"].empty())
             return "Add Selection state differs";
-        if (!model.focus.empty() && !hasFocus(control<QWidget>(editor, model.focus.c_str())))
-            return "the focus is not in " + QString::fromStdString(model.focus);
+        if (!model.focus.isEmpty() && !hasFocus(control<QWidget>(editor, qPrintable(model.focus))))
+            return "the focus is not in " + model.focus;
     }
     for (const auto& [path, bytes] : model.files) {
         if (fileBytes(path).toStdString() != bytes)
