@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What `cmake --install` puts in place: the program, its desktop entry, icons, AppStream
 # metadata and manual page. The Debian package in debian/ installs the same.
 include(GNUInstallDirs)

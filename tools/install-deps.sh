@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, from Debian's packages only.
 #   bash tools/install-deps.sh run     what building and running the program needs
 #   bash tools/install-deps.sh test    that, and what every test needs

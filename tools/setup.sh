@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, then runs Rulecraft or its tests.
 #   bash tools/setup.sh run    build and start the program
 #   bash tools/setup.sh test   build with warnings as errors and run every test headless

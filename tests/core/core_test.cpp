@@ -176,13 +176,15 @@ TEST_F(WriteFile, refusesWhatCannotBeWrittenAndSaysWhy)
     while (longPath.size() < PATH_MAX + 100)
         longPath += "/.";
     fs::permissions(old, static_cast<fs::perms>(0444));
-    const Texts refused[] = {{"", "no file name"},
-                             {(dir / "missing/style.css").string(), "does not exist"},
-                             {dir.string(), "is a folder"},
-                             {(old / "below-a-file.css").string(), "not a folder"},
-                             {longPath + "/style.css", "too long"},
-                             {(dir / std::string(NAME_MAX + 1, 'n')).string(), "too long"},
-                             {old.string(), "old.css: the file is read-only"}};
+    const Texts refused[] = {
+        {"", "no file name"},
+        {(dir / "missing/style.css").string(), "does not exist"},
+        {dir.string(), "is a folder"},
+        {(old / "below-a-file.css").string(), "not a folder"},
+        {longPath + "/style.css", "the path is too long"},
+        {(dir / std::string(NAME_MAX + 1, 'n')).string(), "the path is too long"},
+        {(dir / std::string(NAME_MAX + 1, 'n') / "a.css").string(), "the path is too long"},
+        {old.string(), "old.css: the file is read-only"}};
     for (const auto& [path, reason] : refused) {
         const WriteResult result = writeStylesheet(path, "new");
         EXPECT_NE(result.reason.find(reason), std::string::npos) << result.reason;
