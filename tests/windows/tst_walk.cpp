@@ -230,9 +230,16 @@ tst_Walk::Actions tst_Walk::actions()
         for (QLineEdit* edit : w->findChildren<QLineEdit*>())
             list.push_back({"type into a box", [=, this, &shows] {
                                 const QString text = someText();
+                                // As a user would, into the box with the focus.
+                                edit->setFocus();
                                 typeText(edit, text);
                                 shows[shown(w, edit).first] += utf8(text);
+                                if (name == "frmSelection")
+                                    model.focus = shown(w, edit).first;
                             }});
+        // No window has a default button, and a list keeps what was typed.
+        for (QLineEdit* edit : w->findChildren<QLineEdit*>())
+            list.push_back({"Enter in a box", [=] { QTest::keyClick(edit, Qt::Key_Return); }});
         for (QComboBox* box : w->findChildren<QComboBox*>())
             list.push_back({"pick from a list", [=, this, &shows] {
                                 const int entry = below(box->count());
@@ -257,9 +264,6 @@ tst_Walk::Actions tst_Walk::actions()
         list.push_back({"Create", [=, this] {
                             click(custom, "Command1"),
                                 choose("frmCustom", model.open["frmCustom"]["txtName"]);
-                        }});
-        list.push_back({"Enter in the name box", [=] {
-                            QTest::keyClick(control<QLineEdit>(custom, "txtName"), Qt::Key_Return);
                         }});
     }
     if (QWidget* about = window("frmAbout"))

@@ -359,8 +359,8 @@ void tst_Windows::previewPageInABrowser()
     page.close();
     QProcess chromium;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* variable :
-         {"HOME", "XDG_CONFIG_HOME"}) // its own files stay out of the home under test
+    // Its own files stay out of the home under test.
+    for (const char* variable : {"HOME", "XDG_CONFIG_HOME"})
         environment.insert(variable, dir->path());
     chromium.setProcessEnvironment(environment);
     chromium.start(browser, {"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
