@@ -324,13 +324,14 @@ void tst_Windows::previewShowsWhatSaveWrites()
     QCOMPARE(fileBytes(sheet), save("saved.css"));
     QVERIFY(fileBytes(folder + "/index.html").contains("<p class=\"note\">p.note</p>"));
 
-    // A commit and a typed change each rewrite it within half a second.
+    // A commit and a typed change each rewrite it (a quarter of a second after the last
+    // change; the time is not asserted, as a loaded machine may take longer).
     click(main(), "cmdHR");
     click(window("frmSelection"), "cAColor");
     click(window("frmSelection"), "cmdAddSelection");
-    QTRY_VERIFY_WITH_TIMEOUT(fileBytes(sheet).contains("hr { color:;  }"), 500);
+    QTRY_VERIFY(fileBytes(sheet).contains("hr { color:;  }"));
     QTest::keyClicks(control<QPlainTextEdit>(main(), "tBody"), "body {  }");
-    QTRY_VERIFY_WITH_TIMEOUT(fileBytes(sheet).startsWith("body {  }\r\nhr"), 500);
+    QTRY_VERIFY(fileBytes(sheet).startsWith("body {  }\r\nhr"));
     QCOMPARE(fileBytes(sheet), save("saved.css"));
 
     // A browser that cannot be opened is said once, with the page to open by hand.
