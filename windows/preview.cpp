@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
+#include <optional>
 #include <regex>
 #include <set>
 
