@@ -2,6 +2,7 @@
 #include "support.h"
 
 #include "core/modvar.h"
+#include "windows/endsignals.h"
 #include "windows/instances.h"
 #include "windows/look.h"
 
@@ -22,6 +23,7 @@ frmMain& startProgram(CommonDialog::Script* script)
     modVar = {};
     applyApplicationLook();
     frmMain& main = openWindow<frmMain>();
+    endOnTerminationSignals();
     main.commonDialog().setScript(script);
     if (!QTest::qWaitForWindowExposed(&main))
         QTest::qFail("the main window is not shown", __FILE__, __LINE__);

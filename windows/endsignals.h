@@ -1,0 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+namespace rulecraft::windows {
+
+// When the system asks the program to stop (SIGTERM, SIGHUP, SIGINT, as at the end of a
+// session), it ends as Exit ends it, so that its private folders are removed.
+void endOnTerminationSignals();
+
+} // namespace rulecraft::windows
