@@ -345,6 +345,8 @@ QString tst_Walk::mismatch()
         return "title is " + main->windowTitle();
     if (control<StylesheetBuffer>(main, "h")->text() != model.buffer)
         return "the stylesheet buffer differs";
+    if (QApplication::overrideCursor()) // the busy cursor shows only while Save works
+        return "the busy cursor is left";
     if (modVar.TagKey != model.tagKey || modVar.TagOpen != model.tagOpen ||
         modVar.TagClose != model.tagClose || modVar.LastRule != model.lastRule ||
         (model.open.count("frmSelection") && modVar.EditKey != model.editKey))
