@@ -128,9 +128,9 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent)
     buildTagColumn();
     buildSectionColumn();
     buildCommandColumn();
-    setTabChain(this, {"tBody",    "tA",          "tTABLE",    "tHR",   "tH",    "tBlank",
-                       "cmdBody",  "cmdA",        "cmdTable",  "cmdHR", "cmdH",  "cmdCustom",
-                       "cmdAlink", "cmdAvisited", "cmdAhover", "cmdTR", "cmdTD", "cmdExit",
+    setTabChain(this, {"tBody",    "tA",          "tTABLE",       "tHR",   "tH",    "tBlank",
+                       "cmdBody",  "cmdA",        "cmdTable",     "cmdHR", "cmdH",  "cmdCustom",
+                       "cmdAlink", "cmdAvisited", "cmdAhover",    "cmdTR", "cmdTD", "cmdExit",
                        "cmdSave",  "cmdAbout",    "previewButton"});
     sections_ = std::make_unique<SectionBoxes>(sectionBoxes_);
     CDone = new CommonDialog(this);

@@ -129,8 +129,7 @@ std::optional<std::string> elementFor(const std::string& selector)
     return "<" + tag + attribute + ">" + selector + "</" + tag + ">\n";
 }
 
-} // namespace
-
+// The sample page for a stylesheet whose custom section holds customSection.
 std::string previewPage(std::string_view customSection)
 {
     std::string shown, notShown;
@@ -158,6 +157,8 @@ std::string previewPage(std::string_view customSection)
     page += pageEnd;
     return page;
 }
+
+} // namespace
 
 Preview::Preview(QObject* parent, const SectionSet& sections, CommonDialog& messages)
     : QObject(parent), sections_(sections), messages_(messages),

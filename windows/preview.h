@@ -55,7 +55,4 @@ private:
     std::string stylesheet_;
 };
 
-// The sample page for a stylesheet whose custom section holds customSection (UTF-8).
-std::string previewPage(std::string_view customSection);
-
 } // namespace rulecraft::windows

@@ -75,13 +75,6 @@ void appendBoxText(const QPlainTextEdit* box, std::string& out)
     appendUtf8(box->document()->toRawText(), out, true);
 }
 
-std::string boxText(const QPlainTextEdit* box)
-{
-    std::string text;
-    appendBoxText(box, text);
-    return text;
-}
-
 void setBoxText(QPlainTextEdit* box, std::string_view text)
 {
     box->setPlainText(toQt(text));

@@ -18,7 +18,6 @@ std::string toCore(QStringView text);
 // Appends a text box's text to out as UTF-8, every line break as CR LF, in one pass over
 // the document. Characters such as a no-break space stay as they are.
 void appendBoxText(const QPlainTextEdit* box, std::string& out);
-std::string boxText(const QPlainTextEdit* box);
 void setBoxText(QPlainTextEdit* box, std::string_view text);
 // Adds at the end of the box without replacing what it holds.
 void appendToBox(QPlainTextEdit* box, std::string_view text);
