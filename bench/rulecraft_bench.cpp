@@ -293,7 +293,7 @@ int main(int argc, char* argv[])
 
     QApplication app(argc, argv);
     applyApplicationLook();
-    frmMain& main = openWindow<frmMain>();
+    frmMain& main = openWindow<frmMain>(nullptr);
     settle();
     const std::string tenMegabytes = rulesOf(10'000'000);
     if (only.empty() || only == "commit")

@@ -9,6 +9,6 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     rulecraft::windows::applyApplicationLook();
-    FirstPaint::watch(&rulecraft::windows::openWindow<rulecraft::windows::frmMain>());
+    FirstPaint::watch(&rulecraft::windows::openWindow<rulecraft::windows::frmMain>(nullptr));
     return app.exec();
 }

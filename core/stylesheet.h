@@ -139,6 +139,8 @@ std::string toWindows1252(std::string_view utf8);
 // Why a file cannot be made at a path, before anything is written.
 enum class PathProblem { None, TooLong, FolderMissing, NotAFolder };
 PathProblem pathProblem(const std::string& path);
+// The problem said for the user, as a sentence; empty for None.
+std::string_view pathProblemText(PathProblem problem);
 
 struct WriteResult {
     bool ok = true;

@@ -199,17 +199,8 @@ fs::path folderOf(const fs::path& path)
 // the rename would replace it anyway.
 std::optional<WriteResult> refusal(const fs::path& target, const struct stat* existing)
 {
-    switch (pathProblem(target.string())) {
-    case PathProblem::None:
-        break;
-    case PathProblem::TooLong:
-        return failure(target, "the path is too long");
-    case PathProblem::FolderMissing:
-        return failure(target,
-                       joined({"the folder ", folderOf(target).string(), " does not exist"}));
-    case PathProblem::NotAFolder:
-        return failure(target, joined({folderOf(target).string(), " is not a folder"}));
-    }
+    if (const PathProblem problem = pathProblem(target.string()); problem != PathProblem::None)
+        return failure(target, pathProblemText(problem));
     if (existing) {
         if (S_ISDIR(existing->st_mode))
             return failure(target, "this is a folder");
@@ -250,6 +241,21 @@ PathProblem pathProblem(const std::string& path)
                : errno == ENOTDIR    ? PathProblem::NotAFolder
                                      : PathProblem::FolderMissing;
     return S_ISDIR(folder.st_mode) ? PathProblem::None : PathProblem::NotAFolder;
+}
+
+std::string_view pathProblemText(PathProblem problem)
+{
+    switch (problem) {
+    case PathProblem::None:
+        break;
+    case PathProblem::TooLong:
+        return "The path is too long.";
+    case PathProblem::FolderMissing:
+        return "The folder does not exist.";
+    case PathProblem::NotAFolder:
+        return "Part of the path is not a folder.";
+    }
+    return {};
 }
 
 WriteResult writeStylesheet(const std::string& path, std::string_view text)

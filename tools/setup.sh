@@ -36,11 +36,12 @@ suite dev
 echo "== the same tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 suite sanitize
 
-echo "== a short fuzzing run over the committed seeds"
+echo "== a short fuzzing run of the text path over the committed seeds"
 cmake --preset fuzz
 cmake --build --preset fuzz -j "$jobs"
 found=$(mktemp -d)
-./build-fuzz/fuzz/fuzz_save "$found" fuzz/corpus/save \
+# Short inputs: the target repeats each one past every piece size of the text path.
+./build-fuzz/fuzz/fuzz_text "$found" fuzz/corpus/text -max_len=64 \
   -max_total_time="${RULECRAFT_FUZZ_SECONDS:-30}" 2>&1 | tail -n 1
 rm -rf "$found"
 passed=$((passed + 1))

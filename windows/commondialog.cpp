@@ -2,6 +2,7 @@
 #include "windows/commondialog.h"
 
 #include "core/stylesheet.h"
+#include "windows/qttext.h"
 
 #include <QColor>
 #include <QColorDialog>
@@ -35,21 +36,11 @@ void keepNoSettings()
 // What keeps a path from being saved, said for the user; empty when nothing does.
 QString pathRefusal(const QString& path)
 {
-    const QString shown = QDir::toNativeSeparators(path);
-    switch (pathProblem(QFile::encodeName(path).toStdString())) {
-    case PathProblem::None:
+    const std::string_view problem =
+        pathProblemText(pathProblem(QFile::encodeName(path).toStdString()));
+    if (problem.empty())
         return {};
-    case PathProblem::TooLong:
-        return QObject::tr("%1\nThe path is too long.\nChoose a shorter name or folder.")
-            .arg(shown);
-    case PathProblem::FolderMissing:
-        return QObject::tr("%1\nThe folder does not exist.\nCheck the path and try again.")
-            .arg(shown);
-    case PathProblem::NotAFolder:
-        return QObject::tr("%1\nPart of the path is not a folder.\nCheck the path and try again.")
-            .arg(shown);
-    }
-    return {};
+    return QDir::toNativeSeparators(path) + QLatin1Char('\n') + toQt(problem);
 }
 
 // Qt's own file dialog accepts a name in a folder that does not exist; this one can be
@@ -77,15 +68,6 @@ private:
     CommonDialog& messages_;
     bool pathMustExist_;
 };
-
-// Qt reads a filter's patterns from the parentheses at the end of its text.
-QString nameFilter(const CommonDialog::FilterEntry& entry)
-{
-    const QString description = entry.description.trimmed();
-    if (description.endsWith(QLatin1Char('(') + entry.pattern + QLatin1Char(')')))
-        return description;
-    return description + QLatin1String(" (") + entry.pattern + QLatin1Char(')');
-}
 
 // The previous path, or, when its folder is gone, the nearest folder that still exists
 // with the previous name.
@@ -164,10 +146,7 @@ std::optional<QString> CommonDialog::ShowSave(QWidget* owner, const SaveRequest&
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setOption(QFileDialog::DontConfirmOverwrite,
                          !(request.flags & Flag::OverwritePrompt));
-        QStringList filters;
-        for (const FilterEntry& entry : request.filter)
-            filters.append(nameFilter(entry));
-        dialog.setNameFilters(filters);
+        dialog.setNameFilters(request.filters);
         startAt(dialog, FileName);
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
             chosen = dialog.selectedFiles().constFirst();

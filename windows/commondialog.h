@@ -7,7 +7,6 @@
 // carry over from one use to the next.
 
 #include <QFlags>
-#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -31,14 +30,10 @@ public:
     };
     Q_DECLARE_FLAGS(Flags, Flag)
 
-    struct FilterEntry {
-        QString description;
-        QString pattern;
-    };
-
     struct SaveRequest {
         Flags flags;
-        QList<FilterEntry> filter;
+        // Qt's name filters: each a description that ends in its patterns in parentheses.
+        QStringList filters;
     };
 
     // Answers given instead of a person, for tests: each dialog takes the next answer

@@ -36,7 +36,7 @@ void frmCustom::Command1_Click()
     modVar.TagKey = toCore(txtName->text());
     modVar.TagOpen = openerFor(modVar.TagKey);
     modVar.TagClose = tagCloser;
-    openWindow<frmSelection>();
+    openWindow<frmSelection>(parentWidget());
     close();
 }
 

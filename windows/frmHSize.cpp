@@ -43,7 +43,7 @@ void frmHSize::Command1_Click()
     modVar.TagKey = headingKey(toCore(cmbH->currentText()));
     modVar.TagOpen = openerFor(modVar.TagKey);
     modVar.TagClose = tagCloser;
-    openWindow<frmSelection>();
+    openWindow<frmSelection>(parentWidget());
     close();
 }
 

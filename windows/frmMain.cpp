@@ -72,35 +72,14 @@ constexpr int tagColumnLeft = 240;
 constexpr int sectionLeft = 2040;
 constexpr int commandLeft = 7680;
 
+// The three file types of the designed filter text, "Text Files(*.txt) |*.txt|HTML
+// Files(*.html) |*.html|CSS Files(*.css)|*.css": Qt takes the patterns from the parentheses
+// each description ends in, so the blank after two of them, which would hide those, is left
+// out.
 const CommonDialog::SaveRequest saveRequest{
     CommonDialog::Flag::OverwritePrompt | CommonDialog::Flag::PathMustExist,
-    {{QStringLiteral("Text Files(*.txt) "), QStringLiteral("*.txt")},
-     {QStringLiteral("HTML Files(*.html) "), QStringLiteral("*.html")},
-     {QStringLiteral("CSS Files(*.css)"), QStringLiteral("*.css")}}};
-
-// The document lives in the section boxes; the core reaches it through this.
-class SectionBoxes final : public SectionSet {
-public:
-    explicit SectionBoxes(const std::array<QPlainTextEdit*, 6>& boxes) : boxes_(boxes) {}
-
-    void appendTextTo(Section section, std::string& out) const override
-    {
-        appendBoxText(box(section), out);
-    }
-    void replace(Section section, std::string_view text) override
-    {
-        setBoxText(box(section), text);
-    }
-    void append(Section section, std::string_view text) override
-    {
-        appendToBox(box(section), text);
-    }
-
-private:
-    QPlainTextEdit* box(Section section) const { return boxes_[static_cast<std::size_t>(section)]; }
-
-    std::array<QPlainTextEdit*, 6> boxes_;
-};
+    {QStringLiteral("Text Files(*.txt)"), QStringLiteral("HTML Files(*.html)"),
+     QStringLiteral("CSS Files(*.css)")}};
 
 // Shows the busy cursor while a long step runs, so that the program does not look dead.
 class BusyCursor {
@@ -233,22 +212,22 @@ void frmMain::chooseTag(const CatalogueTag& tag)
     modVar.TagKey = tag.key;
     modVar.TagOpen = tag.opener;
     modVar.TagClose = tagCloser;
-    openWindow<frmSelection>();
+    openWindow<frmSelection>(this);
 }
 
 void frmMain::cmdH_Click()
 {
-    openWindow<frmHSize>();
+    openWindow<frmHSize>(this);
 }
 
 void frmMain::cmdCustom_Click()
 {
-    openWindow<frmCustom>();
+    openWindow<frmCustom>(this);
 }
 
 void frmMain::cmdAbout_Click()
 {
-    openWindow<frmAbout>();
+    openWindow<frmAbout>(this);
 }
 
 void frmMain::showPreview()

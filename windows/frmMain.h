@@ -1,17 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/stylesheet.h"
+
 #include <QWidget>
 
 #include <array>
 #include <memory>
 
 class QPlainTextEdit;
-
-namespace rulecraft {
-class SectionSet;
-struct CatalogueTag;
-} // namespace rulecraft
 
 namespace rulecraft::windows {
 
@@ -50,7 +47,7 @@ private:
     void buildSectionColumn();
     void buildCommandColumn();
 
-    std::array<QPlainTextEdit*, 6> sectionBoxes_{};
+    std::array<QPlainTextEdit*, sectionCount> sectionBoxes_{};
     std::unique_ptr<SectionSet> sections_;
     StylesheetBuffer* h = nullptr;
     CommonDialog* CDone = nullptr;

@@ -8,11 +8,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include <type_traits>
-
 namespace rulecraft::windows {
-
-class frmMain;
 
 template <typename Window> QPointer<Window>& sharedInstance()
 {
@@ -25,20 +21,16 @@ template <typename Window> Window* existingInstance()
     return sharedInstance<Window>().data();
 }
 
-// The other windows belong to the main window: they go when it goes.
-QWidget* ownerWindow();
-
-template <typename Window> Window& openWindow()
+// A window belongs to its owner and goes when the owner goes: the main window owns the
+// others, and owns nothing itself.
+template <typename Window> Window& openWindow(QWidget* owner)
 {
     QPointer<Window>& instance = sharedInstance<Window>();
     // A closed window waits hidden for its deferred deletion; it is already gone.
     if (instance && instance->isHidden())
         instance = nullptr;
     if (!instance) {
-        if constexpr (std::is_same_v<Window, frmMain>)
-            instance = new Window(nullptr);
-        else
-            instance = new Window(ownerWindow());
+        instance = new Window(owner);
         instance->setAttribute(Qt::WA_DeleteOnClose);
     }
     instance->show();

@@ -10,7 +10,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     rulecraft::windows::applyApplicationLook();
-    rulecraft::windows::openWindow<rulecraft::windows::frmMain>();
+    rulecraft::windows::openWindow<rulecraft::windows::frmMain>(nullptr);
     rulecraft::windows::endOnTerminationSignals();
     return app.exec();
 }

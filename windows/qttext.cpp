@@ -2,6 +2,7 @@
 #include "windows/qttext.h"
 
 #include <QPlainTextEdit>
+#include <QStringEncoder>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -11,46 +12,40 @@ namespace rulecraft::windows {
 
 namespace {
 
-// UTF-16 to UTF-8 at the end of out; in a box's text, paragraph and line separators (Enter,
-// Shift+Enter) are line breaks. An unpaired surrogate, which no valid text holds, becomes
-// U+FFFD as Qt's own converter does. The text is converted a piece at a time into a small
-// buffer, so that a long text costs one pass and no copy of its own.
-void appendUtf8(QStringView text, std::string& out, bool boxText = false)
-{
-    constexpr qsizetype piece = 16 * 1024;
-    char buffer[piece * 3];
-    const char16_t* next = text.utf16();
-    const char16_t* const end = next + text.size();
-    while (next != end) {
-        const char16_t* const stop = next + std::min<qsizetype>(piece, end - next);
-        char* write = buffer;
-        while (next != stop) {
-            char32_t c = *next++;
-            if (c < 0x80) {
-                *write++ = static_cast<char>(c);
-            } else if (boxText && (c == QChar::LineSeparator || c == QChar::ParagraphSeparator)) {
-                *write++ = '\r';
-                *write++ = '\n';
-            } else if (c < 0x800) {
-                *write++ = static_cast<char>(0xC0 | (c >> 6));
-                *write++ = static_cast<char>(0x80 | (c & 0x3F));
-            } else {
-                if (QChar::isHighSurrogate(c) && next != end && QChar::isLowSurrogate(*next))
-                    c = QChar::surrogateToUcs4(char16_t(c), *next++);
-                else if (QChar::isSurrogate(c))
-                    c = 0xFFFD;
-                if (c >= 0x10000) {
-                    *write++ = static_cast<char>(0xF0 | (c >> 18));
-                    *write++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-                } else {
-                    *write++ = static_cast<char>(0xE0 | (c >> 12));
-                }
-                *write++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-                *write++ = static_cast<char>(0x80 | (c & 0x3F));
-            }
-        }
-        out.append(buffer, static_cast<std::size_t>(write - buffer));
+// Qt's UTF-8 encoder, fed a piece at a time straight into the end of a std::string. It
+// keeps a surrogate pair split across two pieces whole; at the end of the text there is
+// no next piece, so a surrogate it still holds is written as it writes any lone one.
+class Utf8Writer : public QStringEncoder {
+public:
+    explicit Utf8Writer(std::string& out) : QStringEncoder(Utf8), out_(out) {}
+    ~Utf8Writer()
+    {
+        if (state.remainingChars)
+            out_ += "\xEF\xBF\xBD";
     }
+    Utf8Writer(const Utf8Writer&) = delete;
+    Utf8Writer& operator=(const Utf8Writer&) = delete;
+
+    // A small piece at a time, so that the room asked for ahead stays small too.
+    void write(QStringView text)
+    {
+        constexpr qsizetype piece = 16 * 1024;
+        for (qsizetype at = 0; at < text.size(); at += piece) {
+            const QStringView part = text.mid(at, std::min(piece, text.size() - at));
+            const std::size_t used = out_.size();
+            out_.resize(used + static_cast<std::size_t>(requiredSpace(part.size())));
+            char* const end = appendToBuffer(out_.data() + used, part);
+            out_.resize(static_cast<std::size_t>(end - out_.data()));
+        }
+    }
+
+private:
+    std::string& out_;
+};
+
+bool isSeparator(QChar c)
+{
+    return c == QChar::ParagraphSeparator || c == QChar::LineSeparator;
 }
 
 } // namespace
@@ -64,15 +59,30 @@ std::string toCore(QStringView text)
 {
     std::string utf8;
     utf8.reserve(static_cast<std::size_t>(text.size()));
-    appendUtf8(text, utf8);
+    Utf8Writer(utf8).write(text);
     return utf8;
+}
+
+void appendBoxUtf8(QStringView rawText, std::string& out)
+{
+    Utf8Writer writer(out);
+    const QChar* const end = rawText.end();
+    for (const QChar* line = rawText.begin(); line != end;) {
+        const QChar* const lineEnd = std::find_if(line, end, isSeparator);
+        writer.write(QStringView(line, lineEnd));
+        if (lineEnd == end)
+            break;
+        // Through the encoder, so that a surrogate left lone before the break is written.
+        writer.write(u"\r\n");
+        line = lineEnd + 1;
+    }
 }
 
 void appendBoxText(const QPlainTextEdit* box, std::string& out)
 {
     // The raw text is the document's buffer in order, with a paragraph separator between
     // blocks (Enter, or a pasted line break of any kind); one copy, then one pass.
-    appendUtf8(box->document()->toRawText(), out, true);
+    appendBoxUtf8(box->document()->toRawText(), out);
 }
 
 void setBoxText(QPlainTextEdit* box, std::string_view text)
@@ -85,6 +95,26 @@ void appendToBox(QPlainTextEdit* box, std::string_view text)
     QTextCursor end(box->document());
     end.movePosition(QTextCursor::End);
     end.insertText(toQt(text));
+}
+
+void SectionBoxes::appendTextTo(Section section, std::string& out) const
+{
+    appendBoxText(box(section), out);
+}
+
+void SectionBoxes::replace(Section section, std::string_view text)
+{
+    setBoxText(box(section), text);
+}
+
+void SectionBoxes::append(Section section, std::string_view text)
+{
+    appendToBox(box(section), text);
+}
+
+QPlainTextEdit* SectionBoxes::box(Section section) const
+{
+    return boxes_[static_cast<std::size_t>(section)];
 }
 
 } // namespace rulecraft::windows

@@ -181,9 +181,9 @@ TEST_F(WriteFile, refusesWhatCannotBeWrittenAndSaysWhy)
         {(dir / "missing/style.css").string(), "does not exist"},
         {dir.string(), "is a folder"},
         {(old / "below-a-file.css").string(), "not a folder"},
-        {longPath + "/style.css", "the path is too long"},
-        {(dir / std::string(NAME_MAX + 1, 'n')).string(), "the path is too long"},
-        {(dir / std::string(NAME_MAX + 1, 'n') / "a.css").string(), "the path is too long"},
+        {longPath + "/style.css", "The path is too long"},
+        {(dir / std::string(NAME_MAX + 1, 'n')).string(), "The path is too long"},
+        {(dir / std::string(NAME_MAX + 1, 'n') / "a.css").string(), "The path is too long"},
         {old.string(), "old.css: the file is read-only"}};
     for (const auto& [path, reason] : refused) {
         const WriteResult result = writeStylesheet(path, "new");

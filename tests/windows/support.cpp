@@ -22,7 +22,7 @@ frmMain& startProgram(CommonDialog::Script* script)
         });
     modVar = {};
     applyApplicationLook();
-    frmMain& main = openWindow<frmMain>();
+    frmMain& main = openWindow<frmMain>(nullptr);
     endOnTerminationSignals();
     main.commonDialog().setScript(script);
     if (!QTest::qWaitForWindowExposed(&main))

@@ -211,23 +211,39 @@ tst_Walk::Actions tst_Walk::actions()
                         const int s = below(6);
                         section(s)->clear(), model.sections[s].clear();
                     }});
-    list.push_back({"save", [=, this] {
-                        const int kind = below(10); // 0: Cancel; 1: a missing folder first
-                        const QString path =
-                            dir.filePath(QStringLiteral("out-%1.css").arg(below(3)));
-                        if (kind == 1) // refused, and the dialog stays open for another name
-                            script.saves.push_back(dir.filePath("missing/x.css")), ++model.messages;
-                        script.saves.push_back(kind == 0 ? std::nullopt : std::optional(path));
-                        click(main, "cmdSave");
-                        model.buffer.clear();
-                        for (const std::string& text : model.sections)
-                            model.buffer += text.empty() ? "" : text + "\r\n";
-                        if (kind > 0 && model.readOnly[path])
-                            ++model.messages;
-                        else if (kind > 0)
-                            model.files[path] = windows1252(model.buffer) + "\r\n",
-                            model.saved = true;
-                    }});
+    const auto save = [=, this] {
+        const int kind = below(10); // 0: Cancel; 1: a missing folder first
+        const QString path = dir.filePath(QStringLiteral("out-%1.css").arg(below(3)));
+        if (kind == 1) // refused, and the dialog stays open for another name
+            script.saves.push_back(dir.filePath("missing/x.css")), ++model.messages;
+        script.saves.push_back(kind == 0 ? std::nullopt : std::optional(path));
+        click(main, "cmdSave");
+        model.buffer.clear();
+        for (const std::string& text : model.sections)
+            model.buffer += text.empty() ? "" : text + "\r\n";
+        if (kind > 0 && model.readOnly[path])
+            ++model.messages;
+        else if (kind > 0)
+            model.files[path] = windows1252(model.buffer) + "\r\n", model.saved = true;
+    };
+    list.push_back({"save", save});
+    // Past the text path's pieces of 16 Ki units: a character outside the Basic Multilingual
+    // Plane across the first edge and at random places, or one selector of 40,000 characters.
+    if (below(25) == 0)
+        list.push_back({"paste a long text and save", [=, this] {
+                            const int s = below(6);
+                            QString text = QStringLiteral("div.a ").repeated(6700) + "{ }";
+                            if (below(2)) {
+                                text = QString(16383, 'a') + "\U0001F600";
+                                for (int end = 16384 + below(40000); text.size() < end;)
+                                    text += QString(below(2000), 'b') + "\U0001F600";
+                            }
+                            section(s)->clear();
+                            QApplication::clipboard()->setText(text);
+                            section(s)->paste();
+                            model.sections[s] = utf8(text);
+                            save();
+                        }});
     if (!model.files.empty() && below(10) == 0)
         list.push_back(
             {"make a file read-only", [this] {
