@@ -4,7 +4,9 @@
 #   bash tools/install-deps.sh run     what building and running the program needs
 #   bash tools/install-deps.sh test    that, and what every test needs
 set -euo pipefail
-packages=(cmake make g++ pkg-config qt6-base-dev fonts-liberation2)
+# Qt HTTP Server's CMake files need Qt WebSockets', which its package does not pull in.
+packages=(cmake make g++ pkg-config qt6-base-dev qt6-httpserver-dev qt6-websockets-dev
+  fonts-liberation2)
 # The tests add GoogleTest, clang with its sanitizer and libFuzzer runtimes, the validators
 # of the installed files, a browser for the preview, and Debian's packaging tools.
 [ "${1:-run}" = test ] && packages+=(libgtest-dev googletest clang libclang-rt-14-dev

@@ -115,8 +115,9 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent)
     CDone = new CommonDialog(this);
     CDone->setObjectName(QStringLiteral("CDone"));
     preview_ = new Preview(this, *sections_, *CDone);
-    for (QPlainTextEdit* box : sectionBoxes_)
-        connect(box, &QPlainTextEdit::textChanged, preview_, &Preview::sectionsChanged);
+    for (Section section : sectionsInOrder)
+        connect(sectionBoxes_[static_cast<std::size_t>(section)], &QPlainTextEdit::textChanged,
+                preview_, [this, section] { preview_->sectionChanged(section); });
 
     placeClientArea(this, twipsRect(60, 450, 8925, 5340));
     sectionBoxes_[0]->setFocus();

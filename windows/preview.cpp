@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "windows/preview.h"
 
-#include "core/stylesheet.h"
 #include "windows/commondialog.h"
 
+#include <QAbstractHttpServer>
 #include <QDesktopServices>
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
-#include <QUrl>
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTcpSocket>
 
 #include <algorithm>
 #include <array>
@@ -18,58 +21,6 @@
 namespace rulecraft::windows {
 
 namespace {
-
-// Soon enough to feel live, late enough that typing does not write on every key.
-constexpr int rewriteDelayMs = 250;
-
-constexpr std::string_view pageStart = R"(<!DOCTYPE html>
-<html>
-<head>
-<meta charset="windows-1252">
-<title>Rulecraft preview</title>
-<link id="sheet" rel="stylesheet" href="style.css">
-</head>
-<body>
-<h1>Heading one</h1>
-<p>This is body text. It shows the font, colour, margins and background that the
-stylesheet gives the body of a page. A second sentence makes the paragraph long enough to
-wrap on a narrow window.</p>
-<p>A second paragraph, so that the space between paragraphs shows too.</p>
-<h2>Heading two: links</h2>
-<p><a>An anchor without an address</a> is styled by the rule for a alone.
-<a href="#unvisited">A link you have not visited</a> is styled by a and a:link;
-<a href="index.html">a link to this page</a> is one you have visited (a:visited).
-Hover over any link to see a:hover.</p>
-<h3>Heading three: a table</h3>
-<table>
-<tr><th>Colour</th><th>Notation</th><th>Use</th></tr>
-<tr><td>Black</td><td>#000000</td><td>body text</td></tr>
-<tr><td>Blue</td><td>#0000FF</td><td>links</td></tr>
-<tr><td>Red</td><td>#FF0000</td><td>links under the pointer</td></tr>
-</table>
-<p>Above the next heading is a horizontal rule.</p>
-<hr>
-<h4>Heading four</h4>
-<h5>Heading five</h5>
-<h6>Heading six</h6>
-)";
-
-// Re-links the stylesheet about once a second, the new link before the old one goes, so
-// that the page picks up a rewritten stylesheet without a reload and without flicker.
-constexpr std::string_view pageEnd = R"(<script>
-setInterval(function () {
-  var old = document.getElementById("sheet");
-  var next = old.cloneNode();
-  next.href = "style.css?" + Date.now();
-  next.onload = function () { old.remove(); };
-  next.onerror = function () { next.remove(); };
-  old.after(next);
-  old.id = "";
-  next.id = "sheet";
-}, 1000);
-</script>
-</body>
-</html>)";
 
 // Ordinary elements that show a label of their own, with what a table part needs around it
 // to stay in the page. A list of what may be shown, never of what may not: no list of
@@ -184,80 +135,196 @@ QString customSamples(std::string_view customSection)
     return samples;
 }
 
-// The sample page for a stylesheet whose custom section holds customSection.
-std::string previewPage(std::string_view customSection)
+using Status = QHttpServerResponder::StatusCode;
+
+// How long the sections stay still before the page is told: with the page's quarter-second
+// poll, a change shows within half a second of the last key.
+constexpr qint64 stillMs = 200;
+
+void send(QHttpServerResponder& responder, Status status, const QByteArray& type,
+          const QByteArray& body, bool withBody)
 {
-    std::string page(pageStart);
-    page += customSamples(customSection).toStdString();
-    page += pageEnd;
-    return page;
+    responder.writeStatusLine(status);
+    responder.writeHeaders({{"Content-Type", type},
+                            {"Content-Length", QByteArray::number(body.size())},
+                            {"Cache-Control", "no-store"},
+                            {"X-Content-Type-Options", "nosniff"}});
+    // An empty body still ends the headers.
+    responder.writeBody(withBody ? body : QByteArray());
+}
+
+// xdg-open says when it found no browser, where QDesktopServices only says whether it
+// could start xdg-open; Qt's way is the fallback where there is no xdg-open.
+void openInBrowser(QObject* context, const QUrl& address, const std::function<void()>& cannotOpen)
+{
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty()) {
+        if (!QDesktopServices::openUrl(address))
+            cannotOpen();
+        return;
+    }
+    auto* process = new QProcess(context);
+    // No pipes: the browser may outlive the program.
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, cannotOpen](int code, QProcess::ExitStatus status) {
+                         if (status != QProcess::NormalExit || code != 0)
+                             cannotOpen();
+                         process->deleteLater();
+                     });
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [process, cannotOpen](QProcess::ProcessError error) {
+                         if (error == QProcess::FailedToStart) {
+                             cannotOpen();
+                             process->deleteLater();
+                         }
+                     });
+    process->start(opener, {address.toString()});
 }
 
 } // namespace
 
+// Qt's HTTP server, answering every request itself: the routes of QHttpServer cannot
+// refuse a request by its Host header.
+class Preview::Server : public QAbstractHttpServer {
+public:
+    explicit Server(Preview& preview) : preview_(preview) {}
+
+protected:
+    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override
+    {
+        QHttpServerResponder responder = makeResponder(request, socket);
+        preview_.respond(request, responder);
+        return true;
+    }
+    void missingHandler(const QHttpServerRequest&, QTcpSocket*) override {}
+
+private:
+    Preview& preview_;
+};
+
 Preview::Preview(QObject* parent, const SectionSet& sections, CommonDialog& messages)
     : QObject(parent), sections_(sections), messages_(messages),
-      browser_([](const QUrl& page) { return QDesktopServices::openUrl(page); })
+      browser_([this](const QUrl& address, std::function<void()> cannotOpen) {
+          openInBrowser(this, address, cannotOpen);
+      })
 {
-    rewrite_.setSingleShot(true);
-    rewrite_.setInterval(rewriteDelayMs);
-    connect(&rewrite_, &QTimer::timeout, this, &Preview::write);
 }
 
 Preview::~Preview() = default;
 
-QString Preview::folder() const
+QUrl Preview::address() const
 {
-    return folder_ ? folder_->path() : QString();
+    if (!server_)
+        return {};
+    return QUrl(QStringLiteral("http://127.0.0.1:%1/%2/")
+                    .arg(server_->serverPorts().value(0))
+                    .arg(QString::fromLatin1(token_)));
 }
 
 void Preview::open()
 {
-    if (!folder_) {
-        folder_ = std::make_unique<QTemporaryDir>(QDir::tempPath() +
-                                                  QStringLiteral("/rulecraft-preview-XXXXXX"));
-        if (!folder_->isValid()) {
-            messages_.warn(nullptr,
-                           tr("The preview cannot be made: %1").arg(folder_->errorString()));
-            folder_.reset();
+    if (!server_) {
+        server_ = std::make_unique<Server>(*this);
+        if (server_->listen(QHostAddress::LocalHost, 0) == 0) {
+            server_.reset();
+            messages_.warn(nullptr, tr("The preview cannot be served: no local port is free."));
             return;
         }
+        std::array<quint32, 4> secret{};
+        QRandomGenerator::system()->fillRange(secret.data(), secret.size());
+        token_ = QByteArray(reinterpret_cast<const char*>(secret.data()), sizeof secret).toHex();
     }
-    write();
-    const QString page = QDir(folder_->path()).filePath(QStringLiteral("index.html"));
-    if (!browser_(QUrl::fromLocalFile(page)))
-        messages_.warn(nullptr, tr("No web browser could be opened. Open the preview by hand:\n%1")
-                                    .arg(QDir::toNativeSeparators(page)));
+    // One warning for this press, however the browser fails.
+    const QUrl page = address();
+    auto warned = std::make_shared<bool>(false);
+    browser_(page, [this, page, warned] {
+        if (std::exchange(*warned, true))
+            return;
+        messages_.warn(nullptr, tr("No web browser could be opened. Open the preview by hand at "
+                                   "this address:\n\n%1")
+                                    .arg(page.toString()));
+    });
 }
 
-void Preview::sectionsChanged()
+void Preview::sectionChanged(Section section)
 {
-    if (folder_)
-        rewrite_.start();
+    ++sheetVersion_;
+    sinceChange_.start();
+    if (section == Section::Blank)
+        samplesStale_ = true;
 }
 
 void Preview::close()
 {
-    rewrite_.stop();
-    folder_.reset();
+    server_.reset();
+    servedSheet_.clear();
 }
 
-void Preview::write()
+void Preview::respond(const QHttpServerRequest& request, QHttpServerResponder& responder)
 {
-    if (!folder_)
+    const quint16 port = server_->serverPorts().value(0);
+    // A page elsewhere may reach this port through a name that it makes point here; its
+    // requests carry that name.
+    if (request.value("Host") != "127.0.0.1:" + QByteArray::number(port))
+        return send(responder, Status::Forbidden, "text/plain", "Forbidden\n", true);
+    const auto method = request.method();
+    const bool head = method == QHttpServerRequest::Method::Head;
+    if (!head && method != QHttpServerRequest::Method::Get)
+        return send(responder, Status::MethodNotAllowed, "text/plain", "GET or HEAD only\n", true);
+    const QString path = request.url().path();
+    const QString folder = QLatin1Char('/') + QString::fromLatin1(token_) + QLatin1Char('/');
+    if (path == folder)
+        return send(responder, Status::Ok, "text/html; charset=utf-8", page(), !head);
+    if (path == folder + QLatin1String("style.css"))
+        return send(responder, Status::Ok, "text/css; charset=windows-1252", stylesheet(), !head);
+    if (path == folder + QLatin1String("version"))
+        return send(responder, Status::Ok, "text/plain", versions(), !head);
+    send(responder, Status::NotFound, "text/plain", "Not found\n", true);
+}
+
+void Preview::refreshSamples()
+{
+    if (!std::exchange(samplesStale_, false))
         return;
-    const QDir folder(folder_->path());
-    const auto path = [&](const char* name) {
-        return QFile::encodeName(folder.filePath(QLatin1String(name))).toStdString();
-    };
-    assembleStylesheet(sections_, stylesheet_);
-    WriteResult written = writeStylesheet(path("style.css"), stylesheet_);
-    if (written.ok)
-        written = writeStylesheet(path("index.html"), previewPage(sections_.text(Section::Blank)));
-    if (!written.ok)
-        messages_.warn(
-            nullptr,
-            tr("The preview was not updated.\n\n%1").arg(QString::fromStdString(written.reason)));
+    QString samples = customSamples(sections_.text(Section::Blank));
+    if (samples != samples_)
+        samples_ = std::move(samples), ++pageVersion_;
+}
+
+QByteArray Preview::versions()
+{
+    if (!sinceChange_.isValid() || sinceChange_.elapsed() >= stillMs) {
+        refreshSamples();
+        shownSheetVersion_ = sheetVersion_;
+    }
+    return QByteArray::number(shownSheetVersion_) + ' ' + QByteArray::number(pageVersion_);
+}
+
+QByteArray Preview::page()
+{
+    refreshSamples();
+    QFile file(QStringLiteral(":/rulecraft/preview.html"));
+    file.open(QIODevice::ReadOnly);
+    shownSheetVersion_ = sheetVersion_;
+    return file.readAll()
+        .replace("@SHEET@", QByteArray::number(sheetVersion_))
+        .replace("@PAGE@", QByteArray::number(pageVersion_))
+        .replace("<!--custom selectors-->", samples_.toUtf8());
+}
+
+// The bytes Save writes: the same assembly, the same code page, the same final CR LF.
+QByteArray Preview::stylesheet()
+{
+    if (servedSheetVersion_ != sheetVersion_) {
+        std::string text;
+        assembleStylesheet(sections_, text);
+        const std::string bytes = toWindows1252(text);
+        servedSheet_ = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())) + "\r\n";
+        servedSheetVersion_ = sheetVersion_;
+    }
+    return servedSheet_;
 }
 
 } // namespace rulecraft::windows

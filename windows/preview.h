@@ -2,22 +2,23 @@
 #pragma once
 
 // The stylesheet at work: a sample page in the user's own browser, styled by exactly the
-// bytes that Save would write, and kept current while the sections change. The page and
-// its stylesheet live in a private folder that goes when the program ends.
+// bytes that Save would write, and kept current while the sections change. The page is
+// served from memory on a loopback address with a secret in its path, which only the
+// browser it is handed to learns; it is served until the program ends.
 
+#include "core/stylesheet.h"
+
+#include <QElapsedTimer>
 #include <QObject>
-#include <QTimer>
+#include <QString>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
 #include <string>
 
-class QTemporaryDir;
-class QUrl;
-
-namespace rulecraft {
-class SectionSet;
-}
+class QHttpServerRequest;
+class QHttpServerResponder;
 
 namespace rulecraft::windows {
 
@@ -27,32 +28,50 @@ class Preview : public QObject {
     Q_OBJECT
 
 public:
-    // Opens a page in a browser; false when none could be opened.
-    using Browser = std::function<bool(const QUrl&)>;
+    // Hands an address to a browser; calls cannotOpen, then or later, when none takes it.
+    using Browser = std::function<void(const QUrl& address, std::function<void()> cannotOpen)>;
 
     Preview(QObject* parent, const SectionSet& sections, CommonDialog& messages);
     ~Preview() override;
 
-    // Writes the page and its stylesheet, then shows the page.
+    // Starts serving at the first call, then hands the page to a browser.
     void open();
-    // Rewrites the stylesheet shortly after the last of a run of changes.
-    void sectionsChanged();
-    // Removes the folder.
+    // Only notes the change: the page asks for the stylesheet when it sees one, once the
+    // typing has paused.
+    void sectionChanged(Section section);
     void close();
 
-    // Empty while no preview is open.
-    QString folder() const;
+    // The page's address; empty while nothing is served.
+    QUrl address() const;
     void setBrowser(Browser browser) { browser_ = std::move(browser); }
 
 private:
-    void write();
+    class Server;
+    friend class Server;
+
+    void respond(const QHttpServerRequest& request, QHttpServerResponder& responder);
+    QByteArray page();
+    QByteArray stylesheet();
+    QByteArray versions();
+    void refreshSamples();
 
     const SectionSet& sections_;
     CommonDialog& messages_;
     Browser browser_;
-    std::unique_ptr<QTemporaryDir> folder_;
-    QTimer rewrite_;
-    std::string stylesheet_;
+    std::unique_ptr<Server> server_;
+    QByteArray token_;
+    // Stamps the page polls: every change of a section, and every change of the set of
+    // sample elements, which only the custom section decides. The page is told of a change
+    // only once the sections have been still for a moment, so that reading a large section
+    // never delays the keys of a user who is typing.
+    quint64 sheetVersion_ = 0;
+    quint64 shownSheetVersion_ = 0;
+    quint64 pageVersion_ = 0;
+    bool samplesStale_ = true;
+    QElapsedTimer sinceChange_;
+    QString samples_;
+    quint64 servedSheetVersion_ = ~quint64(0);
+    QByteArray servedSheet_;
 };
 
 } // namespace rulecraft::windows
