@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The one file of the core that uses POSIX: safe replacement of a file needs mkstemp, fsync,
-// fchmod, fchown and rename, which the standard library does not offer.
+// The one file of the core that uses POSIX: safe replacement of a file needs unnamed files,
+// fsync, fchmod, fchown, linkat and renameat, which the standard library does not offer.
 #include "core/stylesheet.h"
 #include "core/text.h"
 
@@ -10,7 +10,9 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
+#include <random>
 #include <system_error>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -215,17 +217,95 @@ std::optional<WriteResult> refusal(const fs::path& target, const struct stat* ex
 }
 
 // After a rename the new name lives in the folder; syncing the folder keeps a crash from
-// bringing the old file back.
-bool syncFolder(const fs::path& folder)
+// bringing the old file back. Some network and FUSE file systems cannot sync a folder at
+// all; there the rename is as safe as they make it, and the file is saved.
+bool syncFolder(int folder)
 {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool synced = ::fsync(fd) == 0;
-    const int error = errno;
-    ::close(fd);
-    errno = error;
-    return synced;
+    return ::fsync(folder) == 0 || errno == EINVAL || errno == ENOTSUP;
+}
+
+// Closes a descriptor when it goes out of use.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    // Closes now, so that the error of closing is seen.
+    bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
+
+private:
+    int fd_;
+};
+
+// A name for a new file beside the target. It is short, so that any legal target name can
+// be saved; every step names it relative to the folder, so that any legal path can.
+std::string temporaryName()
+{
+    static constexpr std::string_view letters =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    static std::mt19937 random{std::random_device{}()};
+    std::string name = ".rulecraft-";
+    for (int i = 0; i < 6; ++i)
+        name += letters[random() % letters.size()];
+    return name;
+}
+
+// The new text's file in the folder. Where the file system allows, it has no name until it
+// is complete, so that a save cut short by a crash or a kill leaves nothing behind.
+struct NewFile {
+    int fd = -1;
+    std::string name; // empty while it has none
+};
+
+NewFile createBeside(int folder, mode_t mode)
+{
+    const int unnamed = ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    if (unnamed >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
+        return {unnamed, {}};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = temporaryName();
+        const int fd = ::openat(folder, name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST)
+            return {fd, std::move(name)};
+    }
+    return {};
+}
+
+// Gives a complete unnamed file a temporary name in the folder, for the rename.
+bool nameFile(int folder, NewFile& file)
+{
+    const std::string self = "/proc/self/fd/" + std::to_string(file.fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = temporaryName();
+        if (::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            file.name = std::move(name);
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+
+// The one way to save a writable file in a folder where no new file may be made: empty it
+// and write it where it is. Its owner, mode and links stay as they are; only here is the
+// old text not kept whole until the new one is.
+WriteResult writeInPlace(const fs::path& target, std::string_view text)
+{
+    Descriptor fd(::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+    if (fd.get() < 0)
+        return failure(target, "cannot open the file", errno);
+    if (!writeConverted(fd.get(), text) || ::fsync(fd.get()) != 0)
+        return failure(target, "writing failed", errno);
+    if (!fd.close())
+        return failure(target, "writing failed", errno);
+    return {};
 }
 
 } // namespace
@@ -273,39 +353,47 @@ WriteResult writeStylesheet(const std::string& path, std::string_view text)
     if (auto refused = refusal(target, exists ? &existingStat : nullptr))
         return *refused;
 
-    // The new text goes into a temporary file beside the target and replaces it by a
-    // rename, so an earlier file is never left half-written. Its name is short, so that
-    // any legal target name can be saved.
-    std::string temporary = (folder / ".rulecraft-XXXXXX").string();
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
+    Descriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folderFd.get() < 0)
+        return failure(target, joined({"cannot open the folder ", folder.string()}), errno);
+    const mode_t mode = exists ? (existingStat.st_mode & 07777) : defaultFileMode();
+
+    // The new text goes into a new file beside the target and replaces it by a rename, so
+    // an earlier file is never left half-written.
+    NewFile file = createBeside(folderFd.get(), mode);
+    if (file.fd < 0) {
+        if (exists && (errno == EACCES || errno == EPERM))
+            return writeInPlace(target, text);
         return failure(target, joined({"cannot create a file in ", folder.string()}), errno);
-    // Every failure from here on removes the temporary file; errno is read before the
-    // clean-up can change it.
-    const auto discard = [&](std::string_view why, int error) {
-        ::unlink(temporary.c_str());
-        return failure(target, why, error);
-    };
+    }
+    Descriptor fd(file.fd);
+    // Every failure from here on removes the new file; errno is read before the clean-up
+    // can change it.
     const auto abandon = [&](std::string_view why) {
         const int error = errno;
-        ::close(fd);
-        return discard(why, error);
+        if (!file.name.empty())
+            ::unlinkat(folderFd.get(), file.name.c_str(), 0);
+        return failure(target, why, error);
     };
 
-    if (!writeConverted(fd, text) || ::fsync(fd) != 0)
+    if (!writeConverted(fd.get(), text) || ::fsync(fd.get()) != 0)
         return abandon("writing failed");
-    const mode_t mode = exists ? (existingStat.st_mode & 07777) : defaultFileMode();
-    if (::fchmod(fd, mode) != 0)
+    // The mode given at creation is cut by the umask; the old file's is kept whole.
+    if (::fchmod(fd.get(), mode) != 0)
         return abandon("cannot set the permissions");
     // Only root may give a file away; a user's own file keeps its owner anyway, and a group
     // the user is not in is left to the user's own.
-    if (exists && ::fchown(fd, existingStat.st_uid, existingStat.st_gid) != 0 && errno != EPERM)
+    if (exists && ::fchown(fd.get(), existingStat.st_uid, existingStat.st_gid) != 0 &&
+        errno != EPERM)
         return abandon("cannot keep the owner");
-    if (::close(fd) != 0)
-        return discard("writing failed", errno);
-    if (::rename(temporary.c_str(), target.c_str()) != 0)
-        return discard("cannot replace the file", errno);
-    if (!syncFolder(folder))
+    if (file.name.empty() && !nameFile(folderFd.get(), file))
+        return abandon("cannot name the new file");
+    if (!fd.close())
+        return abandon("writing failed");
+    const std::string name = target.filename().string();
+    if (::renameat(folderFd.get(), file.name.c_str(), folderFd.get(), name.c_str()) != 0)
+        return abandon("cannot replace the file");
+    if (!syncFolder(folderFd.get()))
         return failure(target, "writing failed", errno);
     return {};
 }

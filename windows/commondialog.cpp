@@ -13,24 +13,32 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <optional>
+
 namespace rulecraft::windows {
 
 namespace {
 
 // Qt's own dialogs keep their history and custom colours in the user's settings and read
-// what other Qt programs left there. The program keeps no settings: it points them at a
-// private folder that lives as long as the run.
+// what other Qt programs left there. The program keeps no settings: before the first dialog
+// it points them at a private folder of the run, in the per-login folder that logging out
+// clears where there is one, else in the temporary folder. Where no such folder can be
+// made, they point below /dev/null, where nothing can ever be written.
 void keepNoSettings()
 {
-    static QTemporaryDir folder;
-    static const bool pointed = [] {
-        for (auto format : {QSettings::NativeFormat, QSettings::IniFormat}) {
-            for (auto scope : {QSettings::UserScope, QSettings::SystemScope})
-                QSettings::setPath(format, scope, folder.path());
-        }
-        return true;
-    }();
-    Q_UNUSED(pointed);
+    static std::optional<QTemporaryDir> folder;
+    if (folder)
+        return;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    const QString base = QFileInfo(runtime).isDir() ? runtime : QDir::tempPath();
+    // An empty base would put the folder at the root of the file system.
+    folder.emplace(QFileInfo(base).isDir() ? base + QStringLiteral("/rulecraft-dialogs-XXXXXX")
+                                           : QStringLiteral("/dev/null/none-XXXXXX"));
+    const QString path = folder->isValid() ? folder->path() : QStringLiteral("/dev/null/none");
+    for (auto format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+        for (auto scope : {QSettings::UserScope, QSettings::SystemScope})
+            QSettings::setPath(format, scope, path);
+    }
 }
 
 // What keeps a path from being saved, said for the user; empty when nothing does.
@@ -108,10 +116,7 @@ template <typename T> std::optional<T> takeFirst(std::deque<std::optional<T>>& a
 
 } // namespace
 
-CommonDialog::CommonDialog(QObject* parent) : QObject(parent)
-{
-    keepNoSettings();
-}
+CommonDialog::CommonDialog(QObject* parent) : QObject(parent) {}
 
 void CommonDialog::warn(QWidget* owner, const QString& text)
 {
@@ -140,6 +145,7 @@ std::optional<QString> CommonDialog::ShowSave(QWidget* owner, const SaveRequest&
     if (script_) {
         chosen = scriptedSave(request);
     } else {
+        keepNoSettings();
         SaveAsDialog dialog(owner, *this, request.flags & Flag::PathMustExist);
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -162,6 +168,7 @@ std::optional<std::uint32_t> CommonDialog::ShowColor(QWidget* owner, Flags flags
     if (script_) {
         chosen = takeFirst(script_->colours);
     } else {
+        keepNoSettings();
         QColorDialog dialog(owner);
         dialog.setOption(QColorDialog::DontUseNativeDialog);
         if (flags & Flag::ColorInit)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "windows/controls.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -14,18 +15,53 @@
 
 namespace rulecraft::windows {
 
+namespace {
+
+// The frame a window manager gives this program's windows, as far as it is known yet: the
+// main window's, once it has one.
+QMargins knownFrame()
+{
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->frameGeometry() != window->geometry())
+            return {window->geometry().left() - window->frameGeometry().left(),
+                    window->geometry().top() - window->frameGeometry().top(),
+                    window->frameGeometry().right() - window->geometry().right(),
+                    window->frameGeometry().bottom() - window->geometry().bottom()};
+    }
+    return {};
+}
+
+// Moves a rectangle up or left only as far as it must to lie inside the room, and never
+// past the room's top-left corner.
+QRect keptInside(QRect place, const QRect& room)
+{
+    place.moveLeft(std::clamp(place.left(), room.left(),
+                              std::max(room.left(), room.right() + 1 - place.width())));
+    place.moveTop(std::clamp(place.top(), room.top(),
+                             std::max(room.top(), room.bottom() + 1 - place.height())));
+    return place;
+}
+
+} // namespace
+
 void placeClientArea(QWidget* window, const QRect& area)
 {
     QRect place = area;
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect visible = screen->availableGeometry();
-        place.moveLeft(std::clamp(place.left(), visible.left(),
-                                  std::max(visible.left(), visible.right() + 1 - place.width())));
-        place.moveTop(std::clamp(place.top(), visible.top(),
-                                 std::max(visible.top(), visible.bottom() + 1 - place.height())));
-    }
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        place = keptInside(area, screen->availableGeometry() - knownFrame());
     // setGeometry places the client area; move() would place the frame.
     window->setGeometry(place);
+}
+
+bool keepFrameInsideScreen(QWidget* window)
+{
+    const QRect frame = window->frameGeometry();
+    const QScreen* screen = window->screen();
+    if (frame == window->geometry() || !screen)
+        return false;
+    if (const QRect inside = keptInside(frame, screen->availableGeometry()); inside != frame)
+        window->move(inside.topLeft());
+    return true;
 }
 
 void placeFixedClientArea(QWidget* window, const QRect& area)

@@ -22,9 +22,12 @@ namespace rulecraft::windows {
 constexpr Qt::WindowFlags toolWindowFlags =
     Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
 
-// Places a window's client area (not its frame) at a designed place, moved inside the
-// screen if the design would put any part of it outside.
+// Places a window's client area (not its frame) at a designed place, moved up or left
+// inside the screen, frame and all, if the design would put any part of it outside.
 void placeClientArea(QWidget* window, const QRect& area);
+// Moves a window that the window system placed inside the screen, once its frame is known;
+// false while it is not.
+bool keepFrameInsideScreen(QWidget* window);
 // A fixed-size window at its designed place: the size is the area's.
 void placeFixedClientArea(QWidget* window, const QRect& area);
 

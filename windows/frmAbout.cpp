@@ -56,6 +56,13 @@ frmAbout::frmAbout(QWidget* parent) : QWidget(parent, toolWindowFlags)
     ok->setFocus();
 }
 
+void frmAbout::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    if (!keptInside_)
+        keptInside_ = keepFrameInsideScreen(this);
+}
+
 void frmAbout::Form_Load()
 {
     findChild<QLabel*>(QStringLiteral("Label1"))

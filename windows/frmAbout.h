@@ -14,8 +14,14 @@ public:
 
     static const char* const credits;
 
+protected:
+    // The window system chooses where it opens; it is kept inside the screen.
+    void moveEvent(QMoveEvent* event) override;
+
 private:
     void Form_Load();
+
+    bool keptInside_ = false;
 };
 
 } // namespace rulecraft::windows

@@ -6,9 +6,24 @@
 
 #include <QApplication>
 
-int main(int argc, char* argv[])
+#include <cstdlib>
+#include <filesystem>
+
+int main(int, char* argv[])
 {
-    QApplication app(argc, argv);
+    // The program has no command line, so Qt is given none either: no -stylesheet,
+    // -style, -platform or -reverse from whoever starts it.
+    char fallbackName[] = "rulecraft";
+    int argumentCount = 1;
+    char* arguments[] = {argv[0] ? argv[0] : fallbackName, nullptr};
+    // Where the login has no runtime folder, Qt makes one in the temporary folder; a TMPDIR
+    // that names no folder would have it made at the root of the file system instead.
+    if (const char* temporary = std::getenv("TMPDIR")) {
+        std::error_code unreadable;
+        if (!std::filesystem::is_directory(temporary, unreadable))
+            unsetenv("TMPDIR");
+    }
+    QApplication app(argumentCount, arguments);
     rulecraft::windows::applyApplicationLook();
     rulecraft::windows::openWindow<rulecraft::windows::frmMain>(nullptr);
     rulecraft::windows::endOnTerminationSignals();

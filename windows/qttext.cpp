@@ -87,7 +87,10 @@ void appendBoxText(const QPlainTextEdit* box, std::string& out)
 
 void setBoxText(QPlainTextEdit* box, std::string_view text)
 {
-    box->setPlainText(toQt(text));
+    // setPlainText would also forget the box's undo history.
+    QTextCursor all(box->document());
+    all.select(QTextCursor::Document);
+    all.insertText(toQt(text));
 }
 
 void appendToBox(QPlainTextEdit* box, std::string_view text)

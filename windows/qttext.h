@@ -24,6 +24,7 @@ std::string toCore(QStringView text);
 // surrogate, which no valid text holds, becomes U+FFFD.
 void appendBoxUtf8(QStringView rawText, std::string& out);
 void appendBoxText(const QPlainTextEdit* box, std::string& out);
+// Replaces what the box holds, as one step that Undo takes back.
 void setBoxText(QPlainTextEdit* box, std::string_view text);
 // Adds at the end of the box without replacing what it holds.
 void appendToBox(QPlainTextEdit* box, std::string_view text);

@@ -99,10 +99,12 @@ int inChild(const std::function<int()>& body)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-// Folders synced, and whether the next folder sync fails: the writer's fsync goes through
-// the C library, which this definition stands in for in the test program.
+// Folders synced, the error a folder sync fails with (0: none), and whether a file's sync
+// is a power cut: the writer's fsync goes through the C library, which this definition
+// stands in for in the test program.
 std::vector<std::string> syncedFolders;
-bool failFolderSync = false;
+int folderSyncError = 0;
+bool cutAtFileSync = false;
 
 class WriteFile : public testing::Test {
 protected:
@@ -117,7 +119,7 @@ protected:
     }
     void TearDown() override
     {
-        failFolderSync = false;
+        folderSyncError = 0;
         fs::permissions(dir, fs::perms::owner_all);
         fs::remove_all(dir);
     }
@@ -137,10 +139,12 @@ extern "C" int fsync(int fd)
     struct stat about {};
     if (fstat(fd, &about) == 0 && S_ISDIR(about.st_mode)) {
         syncedFolders.push_back(fs::read_symlink("/proc/self/fd/" + std::to_string(fd)));
-        if (failFolderSync) {
-            errno = EIO;
+        if (folderSyncError) {
+            errno = folderSyncError;
             return -1;
         }
+    } else if (cutAtFileSync) {
+        raise(SIGKILL);
     }
     return static_cast<int>(syscall(SYS_fsync, fd));
 }
@@ -168,6 +172,19 @@ TEST_F(WriteFile, replacesWholeThroughLinksKeepingModeAndSyncsFolder)
     ASSERT_TRUE(ok);
     EXPECT_EQ(readBytes(longest), "\r\n");
     EXPECT_EQ(fs::status(longest).permissions(), static_cast<fs::perms>(0644));
+
+    // The longest path there can be, a short name in a deep folder, whatever the new file's
+    // name adds to it.
+    std::string deep = dir.string();
+    const std::size_t deepSize = PATH_MAX - 1 - std::string("/style.css").size();
+    while (deepSize - deep.size() > 201)
+        fs::create_directory(deep += "/" + std::string(100, 'd'));
+    fs::create_directory(deep += "/" + std::string(deepSize - deep.size() - 1, 'd'));
+    const std::string deepest = deep + "/style.css";
+    ASSERT_EQ(deepest.size(), PATH_MAX - 1);
+    const WriteResult saved = writeStylesheet(deepest, "x");
+    EXPECT_TRUE(saved.ok) << saved.reason;
+    EXPECT_EQ(readBytes(deepest), "x\r\n");
 }
 
 TEST_F(WriteFile, refusesWhatCannotBeWrittenAndSaysWhy)
@@ -215,8 +232,45 @@ TEST_F(WriteFile, failuresLeaveOldFileAndNoTemporary)
     fs::remove(locked);
     expectOldUntouched();
 
-    failFolderSync = true;
-    const WriteResult unsynced = writeStylesheet(old.string(), "new");
-    EXPECT_NE(unsynced.reason.find("writing failed"), std::string::npos) << unsynced.reason;
-    EXPECT_FALSE(unsynced.ok);
+    // A folder that cannot be synced at all still has the file; one whose sync fails has not.
+    for (const int error : {EINVAL, ENOTSUP, EIO}) {
+        folderSyncError = error;
+        const WriteResult synced = writeStylesheet(old.string(), "new");
+        EXPECT_EQ(synced.ok, error != EIO) << error << synced.reason;
+        EXPECT_EQ(synced.ok ? "" : synced.reason.substr(synced.reason.find(": ")),
+                  synced.ok ? "" : ": writing failed (Input/output error)");
+    }
+}
+
+TEST_F(WriteFile, cutShortLeavesNothingAndLockedFolderKeepsWritableFile)
+{
+    // Killed as by a power cut, once the new text is written: nothing is left beside it.
+    EXPECT_EQ(inChild([&] {
+                  cutAtFileSync = true;
+                  return writeStylesheet(old.string(), "new").ok ? 1 : 2;
+              }),
+              128 + SIGKILL);
+    expectOldUntouched();
+
+    // A file the user may write, in a folder where the user may not create one, is written
+    // where it is.
+    const fs::path locked = dir / "locked", shared = locked / "shared.css";
+    fs::create_directory(locked);
+    std::ofstream(shared) << "a longer old text";
+    fs::permissions(shared, static_cast<fs::perms>(0666));
+    fs::permissions(dir, static_cast<fs::perms>(0755));
+    fs::permissions(locked, static_cast<fs::perms>(0555));
+    const auto links = [&] { return fs::hard_link_count(shared); };
+    fs::create_hard_link(shared, dir / "second-name.css");
+    EXPECT_EQ(inChild([&] {
+                  if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                      return 3;
+                  const WriteResult result = writeStylesheet(shared.string(), "new");
+                  return result.ok ? 0 : 1;
+              }),
+              0);
+    EXPECT_EQ(readBytes(shared), "new\r\n");
+    EXPECT_EQ(links(), 2u); // the same file, under both its names
+    EXPECT_EQ(fs::status(shared).permissions(), static_cast<fs::perms>(0666));
+    fs::permissions(locked, fs::perms::owner_all);
 }

@@ -114,6 +114,9 @@ struct Model {
     std::map<QString, bool> readOnly;
     bool saved = false;
     qsizetype messages = 0;
+    // What the body section held before a body commit, and the step of that commit.
+    std::string bodyBefore;
+    int bodyCommitStep = -1;
 
     void chooseTag(const std::string& key, const std::string& opener)
     {
@@ -138,6 +141,7 @@ private slots:
 private:
     using Actions = std::vector<std::pair<const char*, std::function<void()>>>;
     std::mt19937 random;
+    int step = 0;
     Model model;
     CommonDialog::Script script;
     QTemporaryDir dir;
@@ -244,6 +248,13 @@ tst_Walk::Actions tst_Walk::actions()
                             model.sections[s] = utf8(text);
                             save();
                         }});
+    // The replacement of the body section is one step of its undo history; taken back about
+    // once in four commits.
+    for (int weight = 0; weight < 20 && model.bodyCommitStep == step - 1; ++weight)
+        list.push_back({"Ctrl+Z after a body commit", [=, this] {
+                            QTest::keyClick(section(0), Qt::Key_Z, Qt::ControlModifier);
+                            model.sections[0] = model.bodyBefore;
+                        }});
     if (!model.files.empty() && below(10) == 0)
         list.push_back(
             {"make a file read-only", [this] {
@@ -336,6 +347,8 @@ tst_Walk::Actions tst_Walk::actions()
                             model.lastRule = model.editOpen + shows["txtHolder"] + " }\r\n";
                             const auto fixed = fixedKeys.find(model.editKey);
                             const int s = fixed == fixedKeys.end() ? 5 : fixed->second;
+                            if (s == 0)
+                                model.bodyBefore = model.sections[0], model.bodyCommitStep = step;
                             model.sections[s] = (s == 0 ? "" : model.sections[s]) + model.lastRule;
                             model.open.erase("frmSelection");
                         }});
@@ -428,7 +441,7 @@ void tst_Walk::walkMatchesModel()
     for (const TagButton& tag : catalogue)
         QCOMPARE(control<QPushButton>(window("frmMain"), tag.name)->text(), tag.caption);
     std::map<QString, int> taken;
-    for (int step = 1; step <= steps; ++step) {
+    for (step = 1; step <= steps; ++step) {
         const Actions possible = actions();
         const auto& [name, run] = possible[below(int(possible.size()))];
         run();
