@@ -4,8 +4,7 @@
 // one of the units where conversions break (separators, both halves of a surrogate pair,
 // characters of two and three bytes). The first two bytes give the text's length, up to
 // 128 Ki units, and the rest is repeated to fill it, so that a short input reaches past
-// every piece and puts a pair across each edge in turn. The input's bytes, taken as UTF-8,
-// also go through the code page alone, malformed sequences and all.
+// every piece and puts a pair across each edge in turn.
 #include "core/stylesheet.h"
 #include "windows/qttext.h"
 
@@ -23,9 +22,9 @@ void check(bool holds)
         std::abort();
 }
 
-constexpr std::array<char16_t, 16> units{
-    0x2029, 0x2028, 0xD83D, 0xDE00, 0xDBFF, 0xDFFF, 0xD800, 0xDC00,
-    0x00E9, 0x20AC, 0x6F22, 0x0081, 0x00A0, 0xFFFD, u'\r', u'\n'};
+constexpr std::array<char16_t, 16> units{0x2029, 0x2028, 0xD83D, 0xDE00, 0xDBFF, 0xDFFF,
+                                         0xD800, 0xDC00, 0x00E9, 0x20AC, 0x6F22, 0x0081,
+                                         0x00A0, 0xFFFD, u'\r',  u'\n'};
 
 // Windows-1252 leaves these bytes undefined, so it never writes them.
 bool undefinedByte(unsigned char b)
@@ -52,12 +51,6 @@ void checkCodePage(const std::string& bytes, const QList<uint>& characters)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::string raw(reinterpret_cast<const char*>(data), size);
-    const std::string fromRaw = rulecraft::toWindows1252(raw);
-    check(fromRaw.size() <= raw.size());
-    for (unsigned char b : fromRaw)
-        check(!undefinedByte(b));
-
     if (size < 3)
         return 0;
     const qsizetype length = 2 * qsizetype(data[0] | data[1] << 8);
@@ -75,7 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Each lone surrogate is one U+FFFD, as Qt reads it when it counts characters.
     const QList<uint> characters = lines.toUcs4();
     const QByteArray expected =
-        "kept" + QString::fromUcs4(reinterpret_cast<const char32_t*>(characters.constData()), characters.size()).toUtf8();
+        "kept" + QString::fromUcs4(reinterpret_cast<const char32_t*>(characters.constData()),
+                                   characters.size())
+                     .toUtf8();
     check(utf8 == std::string_view(expected.constData(), std::size_t(expected.size())));
 
     checkCodePage(rulecraft::toWindows1252(utf8.substr(4)), characters);

@@ -7,10 +7,10 @@ set -euo pipefail
 # Qt HTTP Server's CMake files need Qt WebSockets', which its package does not pull in.
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-httpserver-dev qt6-websockets-dev
   fonts-liberation2)
-# The tests add GoogleTest, clang with its sanitizer and libFuzzer runtimes, the validators
-# of the installed files, a browser for the preview, and Debian's packaging tools.
+# The tests add GoogleTest, clang with its sanitizer and libFuzzer runtimes, and Debian's
+# packaging tools with its judges of a package.
 [ "${1:-run}" = test ] && packages+=(libgtest-dev googletest clang libclang-rt-14-dev
-  desktop-file-utils appstream chromium dpkg-dev debhelper lintian devscripts file man-db)
+  dpkg-dev debhelper lintian devscripts autopkgtest)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -46,5 +46,12 @@ found=$(mktemp -d)
 rm -rf "$found"
 passed=$((passed + 1))
 
+# The package installs system-wide, so it is judged only where asked, as CI does.
+if [ "${RULECRAFT_PACKAGE_TEST:-}" = 1 ]; then
+  echo "== the Debian package, judged by Debian's own tools"
+  bash tools/check-package.sh
+  passed=$((passed + 1))
+fi
+
 # Every step above stops the script on a failure, so reaching here means none failed.
 echo "rulecraft: $passed passed, 0 failed"
