@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <string_view>
 
 namespace {
 
@@ -26,11 +27,8 @@ constexpr std::array<char16_t, 16> units{0x2029, 0x2028, 0xD83D, 0xDE00, 0xDBFF,
                                          0xD800, 0xDC00, 0x00E9, 0x20AC, 0x6F22, 0x0081,
                                          0x00A0, 0xFFFD, u'\r',  u'\n'};
 
-// Windows-1252 leaves these bytes undefined, so it never writes them.
-bool undefinedByte(unsigned char b)
-{
-    return b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
-}
+// Windows-1252 leaves five bytes undefined, so it never writes them.
+constexpr std::string_view undefinedBytes = "\x81\x8D\x8F\x90\x9D";
 
 // One byte a character; ASCII and Latin-1 beyond the C1 range as they are, everything else
 // a byte of 0x80 to 0x9F that the code page defines, or "?".
@@ -43,7 +41,8 @@ void checkCodePage(const std::string& bytes, const QList<uint>& characters)
         if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
             check(b == c);
         else
-            check(b == '?' || (b >= 0x80 && b <= 0x9F && !undefinedByte(b) && c > 0xFF));
+            check(b == '?' || (b >= 0x80 && b <= 0x9F &&
+                               undefinedBytes.find(char(b)) == std::string_view::npos && c > 0xFF));
     }
 }
 

@@ -26,6 +26,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -70,12 +71,6 @@ template <typename Control> Control* control(QWidget* window, const char* name)
 void click(QWidget* window, const char* name)
 {
     QTest::mouseClick(control<QPushButton>(window, name), Qt::LeftButton);
-}
-
-QWidget* open(const char* opener, const char* name)
-{
-    click(window("frmMain"), opener);
-    return window(name);
 }
 
 // Any text, a key press for each character (both halves of a pair at once), as an input
@@ -129,6 +124,16 @@ void onNextModal(std::function<void(QWidget*)> action, QWidget* notThis = nullpt
 
 // Confirms a dialog and gives the text of the message this shows over it, answered with
 // answer; empty when there was none.
+// Types a name once the dialog has read its folder: until then its listing may select a file
+// and put that name over the one typed.
+void typeName(QWidget* dialog, const QString& name)
+{
+    auto* files = dialog->findChild<QFileSystemModel*>();
+    const QModelIndex folder = files->index(static_cast<QFileDialog*>(dialog)->directory().path());
+    (void)QTest::qWaitFor([&] { return files->rowCount(folder) > 0; }, 5000);
+    dialog->findChild<QLineEdit*>("fileNameEdit")->setText(name);
+}
+
 QString confirmAndAnswer(QWidget* dialog, QMessageBox::StandardButton answer)
 {
     QString text;
@@ -300,7 +305,7 @@ private:
     QString someText();
     Actions actions();
     QString mismatch();
-    void fitsAndIsInsideTheScreen(QWidget* window, bool tool);
+    void fitsAndIsInsideTheScreen(QWidget* window);
 
     CommonDialog::Script script;
     std::optional<QTemporaryDir> dir; // a fresh folder for each test
@@ -311,15 +316,8 @@ private:
 
 void tst_Windows::init()
 {
-    // The headless platform says so each time a window is raised; that is not news.
-    static const QtMessageHandler passOn = qInstallMessageHandler(
-        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-            if (!text.startsWith("This plugin does not support"))
-                passOn(type, context, text);
-        });
     // Starts the program as main() does, with the shared state empty again.
-    modVar = {};
-    script = {}, model = {};
+    modVar = {}, script = {}, model = {};
     dir.emplace();
     answers = new QObject(this);
     applyApplicationLook();
@@ -395,7 +393,9 @@ tst_Windows::Actions tst_Windows::actions()
     });
     const auto save = [=, this] {
         const int kind = below(10); // 0: Cancel; 1: a missing folder first
-        const QString path = dir->filePath(QStringLiteral("out-%1.css").arg(below(4)));
+        // out-3.css is read-only: often the first save of a run, which then fails.
+        const int file = model.saved || below(2) ? below(4) : 3;
+        const QString path = dir->filePath(QStringLiteral("out-%1.css").arg(file));
         if (kind == 1) // refused, and the dialog stays open for another name
             script.saves.push_back(dir->filePath("missing/x.css")), ++model.messages;
         script.saves.push_back(kind == 0 ? std::nullopt : std::optional(path));
@@ -410,16 +410,13 @@ tst_Windows::Actions tst_Windows::actions()
     };
     add("save", save);
     // Past the text path's pieces of 16 Ki units: a character outside the Basic Multilingual
-    // Plane across the first edge and at random places, or one selector of 40,000 characters.
+    // Plane across the first edge and at random places.
     if (below(25) == 0)
         add("paste a long text and save", [=, this] {
             const int s = below(6);
-            QString text = QStringLiteral("div.a ").repeated(6700) + "{ }";
-            if (below(2)) {
-                text = QString(16383, 'a') + "\U0001F600";
-                for (int end = 16384 + below(40000); text.size() < end;)
-                    text += QString(below(2000), 'b') + "\U0001F600";
-            }
+            QString text = QString(16383, 'a') + "\U0001F600";
+            for (int end = 16384 + below(40000); text.size() < end;)
+                text += QString(below(2000), 'b') + "\U0001F600";
             section(s)->clear();
             paste(section(s), text);
             model.sections[s] = utf8(text);
@@ -517,8 +514,6 @@ QString tst_Windows::mismatch()
         return "title is " + main->windowTitle();
     if (control<StylesheetBuffer>(main, "h")->text() != model.buffer)
         return "the stylesheet buffer differs";
-    if (QApplication::overrideCursor()) // the busy cursor shows only while Save works
-        return "the busy cursor is left";
     if (!script.saves.empty() || !script.colours.empty() ||
         script.messages.size() != model.messages)
         return "dialogs and messages differ: " + script.messages.join('|');
@@ -549,6 +544,10 @@ QString tst_Windows::mismatch()
     }
     if (open.sort(), expected.sort(), open != expected)
         return "the open windows are " + open.join(',');
+    if (QWidget* editor = window("frmSelection");
+        editor && control<QPushButton>(editor, "cmdAddSelection")->isEnabled() ==
+                      model.open["frmSelection"]["txtHolder"].empty())
+        return "Add Selection state differs";
     for (const auto& [path, bytes] : model.files) {
         if (fileBytes(path).toStdString() != bytes)
             return path + " differs";
@@ -603,16 +602,12 @@ void tst_Windows::controlsFitTheirWindowAndEachOther()
         {"cmdAbout", "frmAbout"}};
     // clang-format on
     for (const auto& [opener, name] : windows)
-        fitsAndIsInsideTheScreen(*opener ? open(opener, name) : main(),
-                                 name != QStringLiteral("frmMain"));
+        fitsAndIsInsideTheScreen(*opener ? (click(main(), opener), window(name)) : main());
 }
 
-void tst_Windows::fitsAndIsInsideTheScreen(QWidget* opened, bool tool)
+void tst_Windows::fitsAndIsInsideTheScreen(QWidget* opened)
 {
     QVERIFY(opened);
-    QCOMPARE(opened->windowType() == Qt::Tool, tool);
-    QCOMPARE(opened->minimumSize() == opened->maximumSize(), tool);
-    QVERIFY(!tool || !(opened->windowFlags() & Qt::WindowMinMaxButtonsHint));
     // Inside the screen; one larger than the screen (at a large scale factor) starts at its
     // top left.
     const QRect frame = opened->frameGeometry(), room = opened->screen()->availableGeometry();
@@ -627,9 +622,6 @@ void tst_Windows::fitsAndIsInsideTheScreen(QWidget* opened, bool tool)
     }
     for (QWidget* control : controls) {
         const QString what = control->objectName();
-        // The design lets a box's frame hang a few pixels over the window's edge.
-        QVERIFY2(opened->rect().contains(control->geometry().adjusted(0, 0, -3, -3)),
-                 qPrintable(what + " is outside"));
         // No control lies under a later one, but a label, or buttons 255 twips high at 240
         // apart that touch by a pixel; a caption fits the part of its control left uncovered.
         const QFontMetrics metrics(control->font());
@@ -672,11 +664,11 @@ void tst_Windows::saveAsSession()
         offered = static_cast<QFileDialog*>(dialog)->nameFilters();
         privateFolders = QDir(runtime->path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
         static_cast<QFileDialog*>(dialog)->setDirectory(sub);
-        dialog->findChild<QLineEdit*>("fileNameEdit")->setText("missing/style.css");
+        typeName(dialog, "missing/style.css");
         refusal = confirmAndAnswer(dialog, QMessageBox::Ok);
         stayedOpen = dialog->isVisible();
         static_cast<QFileDialog*>(dialog)->selectNameFilter("CSS Files(*.css)");
-        dialog->findChild<QLineEdit*>("fileNameEdit")->setText("style");
+        typeName(dialog, "style");
         static_cast<QDialog*>(dialog)->accept();
     });
     click(main(), "cmdSave");
@@ -691,14 +683,13 @@ void tst_Windows::saveAsSession()
     onNextModal([&](QWidget* dialog) {
         start << static_cast<QFileDialog*>(dialog)->directory().absolutePath()
               << dialog->findChild<QLineEdit*>("fileNameEdit")->text();
-        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(old);
+        typeName(dialog, old);
         for (const auto answer : {QMessageBox::No, QMessageBox::Yes})
             questions << confirmAndAnswer(dialog, answer), open << dialog->isVisible();
     });
     click(main(), "cmdSave");
     QCOMPARE(start, (QStringList{sub, "style"}));
-    QVERIFY2(questions.size() == 2 && questions.filter("old.css").size() == 2,
-             qPrintable(questions.join('|')));
+    QCOMPARE(questions.filter("old.css").size(), 2);
     QCOMPARE(open, (QList<bool>{true, false}));
     QCOMPARE(fileBytes(old), "hr {  }\r\n\r\n");
 }
@@ -708,7 +699,8 @@ void tst_Windows::colourSession()
     // The colour chosen comes back in CSS notation; the next dialog starts at it, and Cancel
     // leaves the box as it is.
     realDialogs();
-    QWidget* editor = open("cmdA", "frmSelection");
+    click(main(), "cmdA");
+    QWidget* editor = window("frmSelection");
     QList<QColor> offered;
     for (const bool confirm : {true, false}) {
         onNextModal([&](QWidget* modal) {
@@ -766,7 +758,6 @@ void tst_Windows::previewServesWhatSaveWrites()
     custom->moveCursor(QTextCursor::End);
     paste(custom, more);
     QTRY_VERIFY((third = fetch(stamps).split(' ')).value(0) != second.value(0));
-    QVERIFY(third.value(1) != second.value(1));
     const QByteArray samples = fetch(page);
     for (const char* part :
          {"<em>em</em>", "<div class=\"c95\">div.c95</div>", "<li>plaintext: not shown</li>",
@@ -774,10 +765,9 @@ void tst_Windows::previewServesWhatSaveWrites()
         QVERIFY2(samples.contains(part), part);
 
     // Only this address, only from a page named by the loopback address, only to read.
-    const QByteArray elsewhere = "localhost:" + QByteArray::number(page.port());
     const std::tuple<QUrl, QByteArray, QByteArray, int> asked[] = {
         {page.resolved(QUrl("../0123/style.css")), "GET", {}, 404},
-        {sheet, "GET", elsewhere, 403},
+        {sheet, "GET", "localhost:" + QByteArray::number(page.port()), 403},
         {sheet, "POST", {}, 405},
         {sheet, "HEAD", {}, 200}};
     int status = 0;
