@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include <optional>
+#include <utility>
 
 namespace rulecraft::windows {
 
@@ -26,15 +27,17 @@ namespace {
 // made, they point below /dev/null, where nothing can ever be written.
 void keepNoSettings()
 {
-    static std::optional<QTemporaryDir> folder;
-    if (folder)
+    static bool pointed = false;
+    if (std::exchange(pointed, true))
         return;
+    static std::optional<QTemporaryDir> folder;
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     const QString base = QFileInfo(runtime).isDir() ? runtime : QDir::tempPath();
     // An empty base would put the folder at the root of the file system.
-    folder.emplace(QFileInfo(base).isDir() ? base + QStringLiteral("/rulecraft-dialogs-XXXXXX")
-                                           : QStringLiteral("/dev/null/none-XXXXXX"));
-    const QString path = folder->isValid() ? folder->path() : QStringLiteral("/dev/null/none");
+    if (QFileInfo(base).isDir())
+        folder.emplace(base + QStringLiteral("/rulecraft-dialogs-XXXXXX"));
+    const QString path =
+        folder && folder->isValid() ? folder->path() : QStringLiteral("/dev/null/none");
     for (auto format : {QSettings::NativeFormat, QSettings::IniFormat}) {
         for (auto scope : {QSettings::UserScope, QSettings::SystemScope})
             QSettings::setPath(format, scope, path);
