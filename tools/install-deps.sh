@@ -4,9 +4,7 @@
 #   bash tools/install-deps.sh run     what building and running the program needs
 #   bash tools/install-deps.sh test    that, and what every test needs
 set -euo pipefail
-# Qt HTTP Server's CMake files need Qt WebSockets', which its package does not pull in.
-packages=(cmake make g++ pkg-config qt6-base-dev qt6-httpserver-dev qt6-websockets-dev
-  fonts-liberation2)
+packages=(cmake make g++ pkg-config qt6-base-dev fonts-liberation2)
 # The tests add GoogleTest, clang with its sanitizer and libFuzzer runtimes, and Debian's
 # packaging tools with its judges of a package.
 [ "${1:-run}" = test ] && packages+=(libgtest-dev googletest clang libclang-rt-14-dev

@@ -7,6 +7,7 @@
 // browser it is handed to learns; it is served until the program ends.
 
 #include "core/stylesheet.h"
+#include "windows/previewserver.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -14,11 +15,6 @@
 #include <QUrl>
 
 #include <functional>
-#include <memory>
-#include <string>
-
-class QHttpServerRequest;
-class QHttpServerResponder;
 
 namespace rulecraft::windows {
 
@@ -32,7 +28,6 @@ public:
     using Browser = std::function<void(const QUrl& address, std::function<void()> cannotOpen)>;
 
     Preview(QObject* parent, const SectionSet& sections, CommonDialog& messages);
-    ~Preview() override;
 
     // Starts serving at the first call, then hands the page to a browser.
     void open();
@@ -46,10 +41,7 @@ public:
     void setBrowser(Browser browser) { browser_ = std::move(browser); }
 
 private:
-    class Server;
-    friend class Server;
-
-    void respond(const QHttpServerRequest& request, QHttpServerResponder& responder);
+    std::optional<PreviewServer::Page> pageAt(const QByteArray& path);
     QByteArray page();
     QByteArray stylesheet();
     QByteArray versions();
@@ -58,8 +50,9 @@ private:
     const SectionSet& sections_;
     CommonDialog& messages_;
     Browser browser_;
-    std::unique_ptr<Server> server_;
+    PreviewServer* server_ = nullptr;
     QByteArray token_;
+    const QByteArray pageTemplate_;
     // Stamps the page polls: every change of a section, and every change of the set of
     // sample elements, which only the custom section decides. The page is told of a change
     // only once the sections have been still for a moment, so that reading a large section

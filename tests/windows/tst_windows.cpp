@@ -16,6 +16,7 @@
 #include "windows/instances.h"
 #include "windows/look.h"
 #include "windows/preview.h"
+#include "windows/previewserver.h"
 #include "windows/stylesheetbuffer.h"
 
 #include <QAbstractButton>
@@ -42,8 +43,13 @@
 #include <QTimer>
 
 #include <csignal>
+#include <future>
 #include <map>
 #include <random>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace rulecraft;
 using namespace rulecraft::windows;
@@ -162,6 +168,59 @@ QByteArray fetch(const QUrl& url, const QByteArray& method = "GET", const QByteA
     if (status)
         *status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     return reply->readAll();
+}
+
+// A client of plain sockets, connected to the port.
+int connectTo(quint16 port)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
+    const timeval wait{5, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
+    ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    return fd;
+}
+
+// The server has closed the connection: nothing more will come.
+bool closedByServer(int fd)
+{
+    char byte;
+    const ssize_t n = recv(fd, &byte, 1, MSG_DONTWAIT);
+    return n == 0 || (n < 0 && errno == ECONNRESET);
+}
+
+// Sends a head and then up to bodyBytes, from a thread of its own so that nothing it sends
+// is kept in this process, then reads the answer until the server closes (or 5 s pass).
+QByteArray exchange(quint16 port, const QByteArray& head, qsizetype bodyBytes, bool* closed)
+{
+    auto done = std::async(std::launch::async, [=] {
+        const int fd = connectTo(port);
+        send(fd, head.constData(), static_cast<size_t>(head.size()), MSG_NOSIGNAL);
+        static const std::string piece(64 * 1024, 'x');
+        for (qsizetype sent = 0, n = 0; sent < bodyBytes && n >= 0; sent += n)
+            n = send(fd, piece.data(), piece.size(), MSG_NOSIGNAL);
+        std::pair<QByteArray, bool> answer;
+        char buffer[4096];
+        ssize_t n;
+        while ((n = recv(fd, buffer, sizeof buffer, 0)) > 0)
+            answer.first.append(buffer, n);
+        answer.second = n == 0 || errno == ECONNRESET;
+        close(fd);
+        return answer;
+    });
+    while (done.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        QTest::qWait(10);
+    const auto [answer, wasClosed] = done.get();
+    *closed = wasClosed;
+    return answer;
+}
+
+qint64 residentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    statm.open(QIODevice::ReadOnly);
+    return statm.readAll().split(' ').value(1).toLongLong() * sysconf(_SC_PAGESIZE);
 }
 
 // clang-format off
@@ -289,6 +348,8 @@ private slots:
     void saveAsSession();
     void colourSession();
     void previewServesWhatSaveWrites();
+    void previewServerBoundsEveryClient_data();
+    void previewServerBoundsEveryClient();
 
 private:
     using Actions = std::vector<std::pair<const char*, std::function<void()>>>;
@@ -782,6 +843,65 @@ void tst_Windows::previewServesWhatSaveWrites()
     QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
     fetch(page, "GET", {}, &status);
     QCOMPARE(status, 0);
+}
+
+void tst_Windows::previewServerBoundsEveryClient_data()
+{
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<int>("bodyMiB");
+    QTest::addColumn<QByteArray>("status");
+    const QByteArray long9k(9000, 'a');
+    QTest::newRow("head past the limit") << "GET /ok HTTP/1.1\r\nX: " + long9k << 0 << QByteArray("431");
+    QTest::newRow("request line past it") << "GET /" + long9k << 0 << QByteArray("431");
+    QTest::newRow("declared body")
+        << QByteArray("POST /ok HTTP/1.1\r\nHost: evil\r\nContent-Length: 300000000\r\n\r\n") << 48
+        << QByteArray("413");
+    QTest::newRow("chunked body")
+        << QByteArray("GET /ok HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n") << 16 << QByteArray("413");
+    QTest::newRow("silence") << QByteArray() << 0 << QByteArray();
+}
+
+void tst_Windows::previewServerBoundsEveryClient()
+{
+    QFETCH(QByteArray, head);
+    QFETCH(int, bodyMiB);
+    QFETCH(QByteArray, status);
+    const PreviewServer::Limits limits{8 * 1024, 4, std::chrono::milliseconds(300),
+                                       std::chrono::milliseconds(300)};
+    PreviewServer server(
+        nullptr,
+        [](const QByteArray& path) {
+            return path == "/ok" ? std::optional<PreviewServer::Page>({"text/plain", "fine"})
+                                 : std::nullopt;
+        },
+        limits);
+    QVERIFY(server.listen());
+    const QByteArray host = "127.0.0.1:" + QByteArray::number(server.port());
+
+    const qint64 before = residentBytes();
+    bool closed = false;
+    const QByteArray answer =
+        exchange(server.port(), head.replace("evil", host), bodyMiB * 1024 * 1024, &closed);
+    QVERIFY2(answer.startsWith(status.isEmpty() ? "" : "HTTP/1.1 " + status), answer.left(40));
+    QVERIFY(closed);
+    QVERIFY(residentBytes() - before < 4 * 1024 * 1024);
+
+    // More than the cap: the extra connections are closed at once, the others once they
+    // have sent no head for a while.
+    std::vector<int> flood(limits.connections + 3);
+    std::generate(flood.begin(), flood.end(), [&] { return connectTo(server.port()); });
+    QTRY_COMPARE(std::count_if(flood.begin(), flood.end(), closedByServer), 3);
+    QCOMPARE(server.connectionCount(), limits.connections);
+    QTRY_COMPARE(std::count_if(flood.begin(), flood.end(), closedByServer), flood.size());
+    std::for_each(flood.begin(), flood.end(), close);
+
+    // A request from the browser is still answered in full.
+    const QByteArray fine = exchange(
+        server.port(), "GET /ok HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n\r\n", 0,
+        &closed);
+    QVERIFY2(fine.startsWith("HTTP/1.1 200 OK\r\n") && fine.endsWith("\r\n\r\nfine"), fine);
+    QVERIFY(fine.contains("\r\nReferrer-Policy: no-referrer\r\n"));
+    QTRY_COMPARE(server.connectionCount(), 0);
 }
 
 int main(int argc, char* argv[])
