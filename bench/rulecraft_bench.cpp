@@ -320,10 +320,10 @@ void idle(int milliseconds)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
-// After a pause, ten keys typed a tenth of a second apart. Each key counts from when it was
-// due to when the box has taken it, so that any work the event loop was busy with when the
-// key came (a browser's request, say) delays it as it would delay a person's key.
-double typedKey(QPlainTextEdit* box)
+// After a pause, ten actions a tenth of a second apart. Each counts from when it was due to
+// when it is done, so that any work the event loop was busy with when it came (a browser's
+// request, say) delays it as it would delay a person's key or click.
+double spacedActions(const std::function<void()>& action)
 {
     idle(1000);
     double total = 0;
@@ -331,11 +331,39 @@ double typedKey(QPlainTextEdit* box)
         const auto due = Clock::now() + std::chrono::milliseconds(100);
         while (Clock::now() < due)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
-        QApplication::sendEvent(box, &press);
+        action();
         total += std::chrono::duration<double, std::milli>(Clock::now() - due).count();
     }
     return total / 10;
+}
+
+double typedKey(QPlainTextEdit* box)
+{
+    return spacedActions([box] {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+        QApplication::sendEvent(box, &press);
+    });
+}
+
+// Adds in the editor while the custom section holds 10 MB, with a browser on the preview,
+// which shows every Add before it is committed, or with no preview open.
+double addsInEditor(frmMain& main, bool previewed)
+{
+    std::unique_ptr<PollingBrowser> browser;
+    main.preview().setBrowser([&browser](const QUrl& page, std::function<void()>) {
+        browser = std::make_unique<PollingBrowser>(page);
+    });
+    if (previewed)
+        main.preview().open();
+    press(&main, "cmdTD");
+    QWidget* editor = openWindowNamed("frmSelection");
+    // A rule pending already, which the browser fetches during the pause.
+    press(editor, "cAMargin");
+    const double taken = spacedActions([editor] { press(editor, "cAMargin"); });
+    press(editor, "cmdClose");
+    main.preview().close();
+    settle();
+    return taken;
 }
 
 void typingWithPreview()
@@ -388,6 +416,14 @@ int main(int argc, char* argv[])
             [&] { return manyCommits(main, 10000); }, 2.2);
     if (only.empty() || only == "typing")
         typingWithPreview();
+    if (only.empty() || only == "pending") {
+        main.sections().replace(Section::Blank, tenMegabytes);
+        comparePair(
+            "an Add in the editor with a 10 MB section and a browser on the preview vs none",
+            [&] { return addsInEditor(main, true); }, [&] { return addsInEditor(main, false); },
+            1.5);
+        main.sections().replace(Section::Blank, "");
+    }
     if (only.empty() || only == "save") {
         QTemporaryDir dir(QDir::currentPath() + QStringLiteral("/bench-XXXXXX"));
         save(dir.path());

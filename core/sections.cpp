@@ -60,6 +60,12 @@ std::string SectionSet::text(Section section) const
     return result;
 }
 
+MemorySectionSet::MemorySectionSet(const SectionSet& from)
+{
+    for (Section section : sectionsInOrder)
+        from.appendTextTo(section, sections_[indexOf(section)]);
+}
+
 void MemorySectionSet::appendTextTo(Section section, std::string& out) const
 {
     out += sections_[indexOf(section)];

@@ -116,6 +116,10 @@ public:
 
 class MemorySectionSet final : public SectionSet {
 public:
+    MemorySectionSet() = default;
+    // A copy of another set's texts, to change without touching them.
+    explicit MemorySectionSet(const SectionSet& from);
+
     void appendTextTo(Section section, std::string& out) const override;
     void replace(Section section, std::string_view text) override;
     void append(Section section, std::string_view text) override;
@@ -126,6 +130,14 @@ private:
 
 // Files a rule by its key: the body section is replaced, every other one grows.
 void fileRule(SectionSet& sections, std::string_view key, std::string_view rule);
+
+// A rule that the editor holds but has not committed: what it would file, by which key,
+// and the selector it is for.
+struct PendingRule {
+    std::string key;
+    std::string selector;
+    std::string rule;
+};
 
 // ---- Stylesheet and file -------------------------------------------------------------
 

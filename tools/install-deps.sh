@@ -5,10 +5,11 @@
 #   bash tools/install-deps.sh test    that, and what every test needs
 set -euo pipefail
 packages=(cmake make g++ pkg-config qt6-base-dev fonts-liberation2)
-# The tests add GoogleTest, clang with its sanitizer and libFuzzer runtimes, and Debian's
-# packaging tools with its judges of a package.
+# The tests add GoogleTest, clang with its sanitizer and libFuzzer runtimes, a browser that
+# prints the preview for the test to read, and Debian's packaging tools with its judges of a
+# package.
 [ "${1:-run}" = test ] && packages+=(libgtest-dev googletest clang libclang-rt-14-dev
-  dpkg-dev debhelper lintian devscripts autopkgtest)
+  chromium poppler-utils dpkg-dev debhelper lintian devscripts autopkgtest)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -231,6 +231,11 @@ void frmMain::cmdAbout_Click()
     openWindow<frmAbout>(this);
 }
 
+void frmMain::pendingRuleChanged(std::optional<PendingRule> rule)
+{
+    preview_->pendingRuleChanged(std::move(rule));
+}
+
 void frmMain::showPreview()
 {
     preview_->open();

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 class QPlainTextEdit;
 
@@ -29,6 +30,8 @@ public:
     SectionSet& sections();
     CommonDialog& commonDialog();
     Preview& preview();
+    // The editor's rule before it is committed, or none once the editor closes.
+    void pendingRuleChanged(std::optional<PendingRule> rule);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

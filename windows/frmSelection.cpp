@@ -141,6 +141,27 @@ void frmSelection::addDeclaration(const Row& row)
 void frmSelection::txtHolder_Change()
 {
     cmdAddSelection->setEnabled(true);
+    announceRule();
+}
+
+void frmSelection::announceRule()
+{
+    frmMain* main = existingInstance<frmMain>();
+    if (!main)
+        return;
+    std::string selector = editOpen_;
+    if (selector.ends_with(" { "))
+        selector.resize(selector.size() - 3);
+    main->pendingRuleChanged(
+        PendingRule{modVar.EditKey, selector, ruleText(editOpen_, txtHolder->text(), editClose_)});
+}
+
+void frmSelection::closeEvent(QCloseEvent* event)
+{
+    // Committed or dropped, the rule is no longer pending.
+    if (frmMain* main = existingInstance<frmMain>())
+        main->pendingRuleChanged(std::nullopt);
+    QWidget::closeEvent(event);
 }
 
 void frmSelection::cmdAddSelection_Click()

@@ -26,6 +26,9 @@ class frmSelection : public QWidget {
 public:
     explicit frmSelection(QWidget* parent);
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     struct Row {
         PropertyGroup group;
@@ -39,6 +42,8 @@ private:
     void cmdAddSelection_Click();
     void cmdSelColor_Click();
     void storeSelection(const std::string& key, const std::string& declarations);
+    // Tells the main window the rule as Add Selection would commit it now.
+    void announceRule();
 
     void buildPropertyRows();
     void buildColourRow();

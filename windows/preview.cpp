@@ -72,16 +72,45 @@ void Preview::open()
 
 void Preview::sectionChanged(Section section)
 {
+    noteChange(section == Section::Blank);
+}
+
+void Preview::pendingRuleChanged(std::optional<PendingRule> rule)
+{
+    const auto custom = [](const std::optional<PendingRule>& r) {
+        return r && sectionForKey(r->key) == Section::Blank;
+    };
+    const bool samplesMayChange = custom(pending_) || custom(rule);
+    pending_ = std::move(rule);
+    if (!pending_)
+        withPending_.reset();
+    noteChange(samplesMayChange);
+}
+
+void Preview::noteChange(bool samplesMayChange)
+{
     ++sheetVersion_;
     sinceChange_.start();
-    if (section == Section::Blank)
-        samplesStale_ = true;
+    samplesStale_ = samplesStale_ || samplesMayChange;
+}
+
+const SectionSet& Preview::shownSections()
+{
+    if (!pending_)
+        return sections_;
+    if (!withPending_ || withPendingVersion_ != sheetVersion_) {
+        withPending_.emplace(sections_);
+        fileRule(*withPending_, pending_->key, pending_->rule);
+        withPendingVersion_ = sheetVersion_;
+    }
+    return *withPending_;
 }
 
 void Preview::close()
 {
     delete std::exchange(server_, nullptr);
     servedSheet_.clear();
+    withPending_.reset();
 }
 
 std::optional<PreviewServer::Page> Preview::pageAt(const QByteArray& path)
@@ -95,7 +124,7 @@ std::optional<PreviewServer::Page> Preview::pageAt(const QByteArray& path)
     if (name == "style.css")
         return PreviewServer::Page{"text/css; charset=windows-1252", stylesheet()};
     if (name == "version")
-        return PreviewServer::Page{"text/plain", versions()};
+        return PreviewServer::Page{"text/plain; charset=utf-8", versions()};
     return std::nullopt;
 }
 
@@ -103,18 +132,24 @@ void Preview::refreshSamples()
 {
     if (!std::exchange(samplesStale_, false))
         return;
-    QString samples = customSamples(sections_.text(Section::Blank));
+    QString samples = customSamples(shownSections().text(Section::Blank));
     if (samples != samples_)
         samples_ = std::move(samples), ++pageVersion_;
 }
 
+// The stamps of the sheet and the page, whether a pending rule is shown, and on a line of
+// its own that rule's selector.
 QByteArray Preview::versions()
 {
     if (!sinceChange_.isValid() || sinceChange_.elapsed() >= stillMs) {
         refreshSamples();
         shownSheetVersion_ = sheetVersion_;
+        shownSelector_.reset();
+        if (pending_)
+            shownSelector_ = QByteArray::fromStdString(pending_->selector);
     }
-    return QByteArray::number(shownSheetVersion_) + ' ' + QByteArray::number(pageVersion_);
+    return QByteArray::number(shownSheetVersion_) + ' ' + QByteArray::number(pageVersion_) +
+           (shownSelector_ ? " 1\n" + *shownSelector_ : " 0\n");
 }
 
 QByteArray Preview::page()
@@ -129,7 +164,7 @@ QByteArray Preview::stylesheet()
 {
     if (servedSheetVersion_ != sheetVersion_) {
         std::string text;
-        assembleStylesheet(sections_, text);
+        assembleStylesheet(shownSections(), text);
         const std::string bytes = toWindows1252(text);
         servedSheet_ = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())) + "\r\n";
         servedSheetVersion_ = sheetVersion_;

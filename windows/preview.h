@@ -15,6 +15,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <optional>
 
 namespace rulecraft::windows {
 
@@ -34,6 +35,9 @@ public:
     // Only notes the change: the page asks for the stylesheet when it sees one, once the
     // typing has paused.
     void sectionChanged(Section section);
+    // The rule the editor would commit now, or none: the page shows the stylesheet as it
+    // would be with it, and says so.
+    void pendingRuleChanged(std::optional<PendingRule> rule);
     void close();
 
     // The page's address; empty while nothing is served.
@@ -46,6 +50,9 @@ private:
     QByteArray stylesheet();
     QByteArray versions();
     void refreshSamples();
+    void noteChange(bool samplesMayChange);
+    // The sections as the page shows them: with the pending rule filed into a copy.
+    const SectionSet& shownSections();
 
     const SectionSet& sections_;
     CommonDialog& messages_;
@@ -65,6 +72,11 @@ private:
     QString samples_;
     quint64 servedSheetVersion_ = ~quint64(0);
     QByteArray servedSheet_;
+    std::optional<PendingRule> pending_;
+    std::optional<MemorySectionSet> withPending_;
+    quint64 withPendingVersion_ = 0;
+    // What the page was last told of the pending rule.
+    std::optional<QByteArray> shownSelector_;
 };
 
 } // namespace rulecraft::windows

@@ -36,7 +36,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
@@ -348,6 +350,7 @@ private slots:
     void saveAsSession();
     void colourSession();
     void previewServesWhatSaveWrites();
+    void previewShowsWhatTheBrowserIgnores();
     void previewServerBoundsEveryClient_data();
     void previewServerBoundsEveryClient();
 
@@ -826,6 +829,21 @@ void tst_Windows::previewServesWhatSaveWrites()
           "<li>p.&lt;b&gt;: not shown</li>", "<li>5 more rules: not shown</li>"})
         QVERIFY2(samples.contains(part), part);
 
+    // The rule being composed is served as Add Selection and Save would write it, the body
+    // replaced and others appended; Close Window serves the committed sheet again.
+    for (const char* button : {"cmdBody", "cmdHR"}) {
+        QByteArray pending;
+        for (const char* end : {"cmdClose", "cmdAddSelection"}) {
+            click(main(), button);
+            QTest::keyClicks(control<QLineEdit>(window("frmSelection"), "tColor"), button);
+            click(window("frmSelection"), "cAColor");
+            pending = fetch(sheet);
+            click(window("frmSelection"), end);
+            QCOMPARE(fetch(sheet), save("saved.css"));
+        }
+        QCOMPARE(fetch(sheet), pending);
+    }
+
     // Only this address, only from a page named by the loopback address, only to read.
     const std::tuple<QUrl, QByteArray, QByteArray, int> asked[] = {
         {page.resolved(QUrl("../0123/style.css")), "GET", {}, 404},
@@ -843,6 +861,50 @@ void tst_Windows::previewServesWhatSaveWrites()
     QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
     fetch(page, "GET", {}, &status);
     QCOMPARE(status, 0);
+}
+
+void tst_Windows::previewShowsWhatTheBrowserIgnores()
+{
+    const QString chromium = QStandardPaths::findExecutable("chromium");
+    if (chromium.isEmpty() || QStandardPaths::findExecutable("pdftotext").isEmpty())
+        QSKIP("needs Debian's chromium and pdftotext");
+    paste(control<QPlainTextEdit>(main(), "tBlank"),
+          "body { display: none; }\rp.note { font-size: 12 px; margin-top: 5; color:#ff000; color: green; }\r"
+          "p { text-a: x; font-colour: red; <b>x</b>: \"</style><script>\"; }\r"
+          "a:hoverr { color: red; }\rp..note { color: red; }\rtyped by hand\r");
+    click(main(), "cmdHR");
+    QTest::keyClicks(control<QLineEdit>(window("frmSelection"), "tColor"), "#ff000");
+    click(window("frmSelection"), "cAColor");
+    Preview& preview = static_cast<frmMain*>(main())->preview();
+    preview.setBrowser([](const QUrl&, std::function<void()>) {});
+    click(main(), "previewButton");
+
+    // What a user sees printed, with the page's own script run for a few seconds.
+    QProcess browser;
+    browser.start(chromium, {"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+                             "--disable-background-networking", "--disable-component-update",
+                             "--disable-sync", "--user-data-dir=" + dir->filePath("profile"),
+                             "--virtual-time-budget=4000", "--print-to-pdf=" + dir->filePath("p.pdf"),
+                             preview.address().toString()});
+    QTRY_VERIFY_WITH_TIMEOUT(browser.state() == QProcess::NotRunning, 120000);
+    QProcess text;
+    text.start("pdftotext", {dir->filePath("p.pdf"), "-"});
+    QVERIFY(text.waitForFinished());
+    const QString shown = QString::fromUtf8(text.readAllStandardOutput()).simplified();
+    for (const char* line :
+         {"Showing your rule for hr before it is committed",
+          "p.note { font-size: 12 px } \u2014 value not accepted",
+          "p.note { margin-top: 5 } \u2014 value not accepted",
+          "p.note { color:#ff000 } \u2014 value not accepted",
+          "hr { color:#ff000 } \u2014 value not accepted",
+          "p { text-a: x } \u2014 unknown property", "p { font-colour: red } \u2014 unknown property",
+          "p { <b>x</b>: \"</style><script>\" } \u2014 unknown property",
+          "a:hoverr \u2014 a selector the browser cannot read",
+          "p..note \u2014 a selector the browser cannot read", "typed by hand \u2014 not a rule"})
+        QVERIFY2(shown.contains(QString::fromUtf8(line)), qPrintable(line + ("\n" + shown)));
+    // Nothing else is listed, and the sheet's own rules hide the sample page.
+    QVERIFY2(shown.count(QString::fromUtf8("\u2014")) == 10, qPrintable(shown));
+    QVERIFY(!shown.contains("Heading one"));
 }
 
 void tst_Windows::previewServerBoundsEveryClient_data()
