@@ -39,6 +39,7 @@
 #include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
@@ -845,8 +846,11 @@ void tst_Windows::previewServesWhatSaveWrites()
     }
 
     // Only this address, only from a page named by the loopback address, only to read.
+    QString nearToken = page.path();
+    nearToken[nearToken.size() - 2] = nearToken.endsWith("0/") ? '1' : '0';
     const std::tuple<QUrl, QByteArray, QByteArray, int> asked[] = {
         {page.resolved(QUrl("../0123/style.css")), "GET", {}, 404},
+        {page.resolved(QUrl(nearToken + "style.css")), "GET", {}, 404},
         {sheet, "GET", "localhost:" + QByteArray::number(page.port()), 403},
         {sheet, "POST", {}, 405},
         {sheet, "HEAD", {}, 200}};
@@ -855,6 +859,11 @@ void tst_Windows::previewServesWhatSaveWrites()
         QCOMPARE(fetch(url, method, host, &status).isEmpty(), method == "HEAD");
         QCOMPARE(status, expected);
     }
+
+    // Only the loopback address itself: another address of this machine is refused.
+    QTcpSocket elsewhere;
+    elsewhere.connectToHost("127.0.0.2", page.port());
+    QVERIFY(!elsewhere.waitForConnected(5000));
 
     // The server ends with the program.
     click(main(), "cmdExit");
