@@ -18,7 +18,8 @@
 //
 // Saving joins the non-empty sections in their fixed order into the *stylesheet*
 // (assembleStylesheet) and writes it as 8-bit Windows-1252 text plus CR LF
-// (writeStylesheet), replacing any earlier file in one step.
+// (writeStylesheet), replacing any earlier file in one step wherever a new file can take its
+// place, and writing it in place where none can.
 //
 // Every operation here is pure but pathProblem, which looks at the file system, and the
 // writer, which changes only the file it is given and, while it works, a new file beside it;
@@ -152,7 +153,8 @@ struct WriteResult {
 };
 
 // Writes text + CR LF, in Windows-1252, to path. An existing file is replaced in one
-// step or left exactly as it was.
+// step or left exactly as it was; where the folder refuses a new file or the rename, or a new
+// file could not keep the old one's owner and group, it is written in place instead.
 WriteResult writeStylesheet(const std::string& path, std::string_view text);
 
 std::string savedTitle(std::string_view appVersion, std::string_view date);

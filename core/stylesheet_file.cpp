@@ -195,9 +195,10 @@ bool nameFile(int folder, NewFile& file)
     return false;
 }
 
-// The one way to save a writable file in a folder where no new file may be made: empty it
-// and write it where it is. Its owner, mode and links stay as they are; only here is the
-// old text not kept whole until the new one is.
+// The way to save a writable file that no new file can stand in for: where the folder
+// refuses a new file or the rename, or a new file could not keep the old one's owner and
+// group. It is emptied and written where it is, so its inode, owner, group, mode, links and
+// extended attributes stay; only here is the old text not kept whole until the new one is.
 WriteResult writeInPlace(const fs::path& target, std::string_view text)
 {
     Descriptor fd(::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
@@ -271,30 +272,44 @@ WriteResult writeStylesheet(const std::string& path, std::string_view text)
     Descriptor fd(file.fd);
     // Every failure from here on removes the new file; errno is read before the clean-up
     // can change it.
-    const auto abandon = [&](std::string_view why) {
-        const int error = errno;
+    const auto removeNew = [&] {
         if (!file.name.empty())
             ::unlinkat(folderFd.get(), file.name.c_str(), 0);
+    };
+    const auto abandon = [&](std::string_view why) {
+        const int error = errno;
+        removeNew();
         return failure(target, why, error);
     };
 
-    if (!writeConverted(fd.get(), text) || ::fsync(fd.get()) != 0)
-        return abandon("writing failed");
     // The mode given at creation is cut by the umask; the old file's is kept whole.
     if (::fchmod(fd.get(), mode) != 0)
         return abandon("cannot set the permissions");
-    // Only root may give a file away; a user's own file keeps its owner anyway, and a group
-    // the user is not in is left to the user's own.
-    if (exists && ::fchown(fd.get(), existingStat.st_uid, existingStat.st_gid) != 0 &&
-        errno != EPERM)
-        return abandon("cannot keep the owner");
+    // Only root may give a file away, and a user may give it only a group of the user's own;
+    // a new file that cannot take the old one's owner and group would silently change them
+    // (another member's group-shared file, another user's file in a sticky folder), so the
+    // old file is written in place. Asked before anything is written, so nothing is lost;
+    // EINVAL is an owner this user namespace has no number for.
+    if (exists && ::fchown(fd.get(), existingStat.st_uid, existingStat.st_gid) != 0) {
+        if (errno != EPERM && errno != EINVAL)
+            return abandon("cannot keep the owner");
+        removeNew();
+        return writeInPlace(target, text);
+    }
+    if (!writeConverted(fd.get(), text) || ::fsync(fd.get()) != 0)
+        return abandon("writing failed");
     if (file.name.empty() && !nameFile(folderFd.get(), file))
         return abandon("cannot name the new file");
     if (!fd.close())
         return abandon("writing failed");
     const std::string name = target.filename().string();
-    if (::renameat(folderFd.get(), file.name.c_str(), folderFd.get(), name.c_str()) != 0)
-        return abandon("cannot replace the file");
+    if (::renameat(folderFd.get(), file.name.c_str(), folderFd.get(), name.c_str()) != 0) {
+        // A folder may let the user write a file but not replace it.
+        if (!exists || (errno != EPERM && errno != EACCES))
+            return abandon("cannot replace the file");
+        removeNew();
+        return writeInPlace(target, text);
+    }
     if (!syncFolder(folderFd.get()))
         return failure(target, "writing failed", errno);
     return {};
