@@ -288,8 +288,8 @@ WriteResult writeStylesheet(const std::string& path, std::string_view text)
     // Only root may give a file away, and a user may give it only a group of the user's own;
     // a new file that cannot take the old one's owner and group would silently change them
     // (another member's group-shared file, another user's file in a sticky folder), so the
-    // old file is written in place. Asked before anything is written, so nothing is lost;
-    // EINVAL is an owner this user namespace has no number for.
+    // old file is written in place. Asked before the text is written, so that it is written
+    // once; EINVAL is an owner this user namespace has no number for.
     if (exists && ::fchown(fd.get(), existingStat.st_uid, existingStat.st_gid) != 0) {
         if (errno != EPERM && errno != EINVAL)
             return abandon("cannot keep the owner");
