@@ -35,11 +35,10 @@ constexpr std::array<char16_t, 16> breaking{0x2029, 0x2028, 0xD83D, 0xDE00, 0xDB
 
 // One character through iconv, or fallback where iconv refuses it; a byte comes and goes in
 // the lowest byte of a little-endian char32_t.
-char32_t through(iconv_t converter, char32_t c, std::size_t inSize, std::size_t outSize,
-                 char32_t fallback)
+char32_t through(iconv_t to, char32_t c, std::size_t inSize, std::size_t outSize, char32_t fallback)
 {
     char *in = reinterpret_cast<char*>(&c), *out = reinterpret_cast<char*>(&fallback);
-    iconv(converter, &in, &inSize, &out, &outSize);
+    iconv(to, &in, &inSize, &out, &outSize);
     return fallback;
 }
 
