@@ -89,7 +89,6 @@ protected:
     void TearDown() override
     {
         folderSyncError = 0;
-        fs::permissions(dir, fs::perms::owner_all);
         fs::remove_all(dir);
     }
     // The old file is intact and nothing but the given number of files was left beside it.
