@@ -18,9 +18,12 @@
 //
 // Saving joins the non-empty sections in their fixed order into the *stylesheet*
 // (assembleStylesheet) and writes it as 8-bit Windows-1252 text plus CR LF
-// (writeStylesheet), replacing any earlier file in one step.
+// (writeStylesheet), replacing any earlier file in one step wherever a new file can take its
+// place, and writing it in place where none can.
 //
-// Every operation here is pure but the writer, which touches only the file it is given.
+// Every operation here is pure but pathProblem, which looks at the file system, and the
+// writer, which changes only the file it is given and, while it works, a new file beside it;
+// both are in stylesheet_file.cpp, the one unit that uses POSIX.
 // Every text is UTF-8 and every line break is CR LF.
 
 #include <array>
@@ -147,6 +150,8 @@ void assembleStylesheet(const SectionSet& sections, std::string& stylesheet);
 
 // UTF-8 to Windows-1252: one byte per character, "?" for a character it lacks.
 std::string toWindows1252(std::string_view utf8);
+// The same added at the end of bytes, so that a writer converts piece by piece into one buffer.
+void appendWindows1252(std::string& bytes, std::string_view utf8);
 
 // Why a file cannot be made at a path, before anything is written.
 enum class PathProblem { None, TooLong, FolderMissing, NotAFolder };
@@ -160,7 +165,8 @@ struct WriteResult {
 };
 
 // Writes text + CR LF, in Windows-1252, to path. An existing file is replaced in one
-// step or left exactly as it was.
+// step or left exactly as it was; where the folder refuses a new file or the rename, or a new
+// file could not keep the old one's owner and group, it is written in place instead.
 WriteResult writeStylesheet(const std::string& path, std::string_view text);
 
 std::string savedTitle(std::string_view appVersion, std::string_view date);

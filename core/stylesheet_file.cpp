@@ -22,104 +22,6 @@ namespace rulecraft {
 
 namespace fs = std::filesystem;
 
-// ---- Windows-1252 --------------------------------------------------------------------
-
-namespace {
-
-// Windows-1252 bytes 0x80 to 0x9F; 0 where the code page leaves the byte undefined.
-constexpr std::array<char32_t, 32> cp1252High{
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-constexpr char unmappable = '?';
-
-std::optional<char> cp1252Byte(char32_t c)
-{
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return static_cast<char>(c);
-    for (std::size_t i = 0; i < cp1252High.size(); ++i) {
-        if (cp1252High[i] == c)
-            return static_cast<char>(0x80 + i);
-    }
-    return std::nullopt;
-}
-
-// Decodes one UTF-8 sequence at text[pos]; returns the code point and its length, or
-// nullopt (length 1) for a malformed byte, so that each bad byte becomes one '?'.
-std::optional<char32_t> decodeUtf8(std::string_view text, std::size_t pos, std::size_t& length)
-{
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[pos + i]); };
-    const unsigned char lead = byte(0);
-    length = 1;
-    if (lead < 0x80)
-        return lead;
-
-    std::size_t extra = 0;
-    char32_t c = 0;
-    char32_t smallest = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        extra = 1, c = lead & 0x1F, smallest = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        extra = 2, c = lead & 0x0F, smallest = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        extra = 3, c = lead & 0x07, smallest = 0x10000;
-    } else {
-        return std::nullopt;
-    }
-    if (pos + extra >= text.size())
-        return std::nullopt;
-    for (std::size_t i = 1; i <= extra; ++i) {
-        if ((byte(i) & 0xC0) != 0x80)
-            return std::nullopt;
-        c = (c << 6) | (byte(i) & 0x3F);
-    }
-    const bool surrogate = c >= 0xD800 && c <= 0xDFFF;
-    if (c < smallest || c > 0x10FFFF || surrogate)
-        return std::nullopt;
-    length = extra + 1;
-    return c;
-}
-
-// Appends the Windows-1252 form of utf8 to bytes.
-void appendWindows1252(std::string& bytes, std::string_view utf8)
-{
-    std::size_t pos = 0;
-    while (pos < utf8.size()) {
-        // Plain ASCII runs are the common case; find their end eight bytes at a time and
-        // copy them whole.
-        std::size_t run = pos;
-        for (std::uint64_t word = 0; run + sizeof word <= utf8.size(); run += sizeof word) {
-            std::memcpy(&word, utf8.data() + run, sizeof word);
-            if (word & 0x8080808080808080u)
-                break;
-        }
-        while (run < utf8.size() && static_cast<unsigned char>(utf8[run]) < 0x80)
-            ++run;
-        bytes.append(utf8, pos, run - pos);
-        pos = run;
-        if (pos == utf8.size())
-            break;
-        std::size_t length = 1;
-        const std::optional<char32_t> c = decodeUtf8(utf8, pos, length);
-        const std::optional<char> b = c ? cp1252Byte(*c) : std::nullopt;
-        bytes += b.value_or(unmappable);
-        pos += length;
-    }
-}
-
-} // namespace
-
-std::string toWindows1252(std::string_view utf8)
-{
-    std::string bytes;
-    bytes.reserve(utf8.size());
-    appendWindows1252(bytes, utf8);
-    return bytes;
-}
-
-// ---- Writing the file ----------------------------------------------------------------
-
 namespace {
 
 // The reason names the file, and the system's own words when it gave an error number.
@@ -293,9 +195,10 @@ bool nameFile(int folder, NewFile& file)
     return false;
 }
 
-// The one way to save a writable file in a folder where no new file may be made: empty it
-// and write it where it is. Its owner, mode and links stay as they are; only here is the
-// old text not kept whole until the new one is.
+// The way to save a writable file that no new file can stand in for: where the folder
+// refuses a new file or the rename, or a new file could not keep the old one's owner and
+// group. It is emptied and written where it is, so its inode, owner, group, mode, links and
+// extended attributes stay; only here is the old text not kept whole until the new one is.
 WriteResult writeInPlace(const fs::path& target, std::string_view text)
 {
     Descriptor fd(::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
@@ -369,30 +272,44 @@ WriteResult writeStylesheet(const std::string& path, std::string_view text)
     Descriptor fd(file.fd);
     // Every failure from here on removes the new file; errno is read before the clean-up
     // can change it.
-    const auto abandon = [&](std::string_view why) {
-        const int error = errno;
+    const auto removeNew = [&] {
         if (!file.name.empty())
             ::unlinkat(folderFd.get(), file.name.c_str(), 0);
+    };
+    const auto abandon = [&](std::string_view why) {
+        const int error = errno;
+        removeNew();
         return failure(target, why, error);
     };
 
-    if (!writeConverted(fd.get(), text) || ::fsync(fd.get()) != 0)
-        return abandon("writing failed");
     // The mode given at creation is cut by the umask; the old file's is kept whole.
     if (::fchmod(fd.get(), mode) != 0)
         return abandon("cannot set the permissions");
-    // Only root may give a file away; a user's own file keeps its owner anyway, and a group
-    // the user is not in is left to the user's own.
-    if (exists && ::fchown(fd.get(), existingStat.st_uid, existingStat.st_gid) != 0 &&
-        errno != EPERM)
-        return abandon("cannot keep the owner");
+    // Only root may give a file away, and a user may give it only a group of the user's own;
+    // a new file that cannot take the old one's owner and group would silently change them
+    // (another member's group-shared file, another user's file in a sticky folder), so the
+    // old file is written in place. Asked before the text is written, so that it is written
+    // once; EINVAL is an owner this user namespace has no number for.
+    if (exists && ::fchown(fd.get(), existingStat.st_uid, existingStat.st_gid) != 0) {
+        if (errno != EPERM && errno != EINVAL)
+            return abandon("cannot keep the owner");
+        removeNew();
+        return writeInPlace(target, text);
+    }
+    if (!writeConverted(fd.get(), text) || ::fsync(fd.get()) != 0)
+        return abandon("writing failed");
     if (file.name.empty() && !nameFile(folderFd.get(), file))
         return abandon("cannot name the new file");
     if (!fd.close())
         return abandon("writing failed");
     const std::string name = target.filename().string();
-    if (::renameat(folderFd.get(), file.name.c_str(), folderFd.get(), name.c_str()) != 0)
-        return abandon("cannot replace the file");
+    if (::renameat(folderFd.get(), file.name.c_str(), folderFd.get(), name.c_str()) != 0) {
+        // A folder may let the user write a file but not replace it.
+        if (!exists || (errno != EPERM && errno != EACCES))
+            return abandon("cannot replace the file");
+        removeNew();
+        return writeInPlace(target, text);
+    }
     if (!syncFolder(folderFd.get()))
         return failure(target, "writing failed", errno);
     return {};

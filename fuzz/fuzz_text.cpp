@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The text path of a Save, from a box's raw text to the file's bytes, against Qt's own
-// converter. Each input byte is one UTF-16 unit of the box: ASCII as it is, every other byte
-// one of the units where conversions break (separators, both halves of a surrogate pair,
-// characters of two and three bytes). The first two bytes give the text's length, up to
-// 128 Ki units, and the rest is repeated to fill it, so that a short input reaches past
-// every piece and puts a pair across each edge in turn.
+// converter and glibc's iconv. After the first, each input byte is one UTF-16 unit of the
+// box: ASCII and Latin-1 as they are; 0x80 to 0x9F the character Windows-1252 gives the byte
+// (as iconv reads it, the C1 control where it gives none); from 0xF0 one of the units where
+// conversions break (separators, both halves of a surrogate pair, the edges of UTF-8's
+// lengths). Most inputs are that short box, which keeps the search quick; a first byte of
+// 0xFF repeats the rest past 64 Ki units, across every edge of the text path's pieces (16 Ki
+// units), so that a pair falls across each edge in turn. The writer's pieces of 64 KiB are
+// the unit tests' to cross.
 #include "core/stylesheet.h"
 #include "windows/qttext.h"
 
@@ -14,6 +17,9 @@
 #include <array>
 #include <cstdlib>
 #include <string_view>
+#include <vector>
+
+#include <iconv.h>
 
 namespace {
 
@@ -23,41 +29,47 @@ void check(bool holds)
         std::abort();
 }
 
-constexpr std::array<char16_t, 16> units{0x2029, 0x2028, 0xD83D, 0xDE00, 0xDBFF, 0xDFFF,
-                                         0xD800, 0xDC00, 0x00E9, 0x20AC, 0x6F22, 0x0081,
-                                         0x00A0, 0xFFFD, u'\r',  u'\n'};
+constexpr std::array<char16_t, 16> breaking{0x2029, 0x2028, 0xD83D, 0xDE00, 0xDBFF, 0xDFFF,
+                                            0xD800, 0xDC00, 0x00FF, 0x0100, 0x07FF, 0x0800,
+                                            0x6F22, 0xFFFD, u'\r',  u'\n'};
 
-// Windows-1252 leaves five bytes undefined, so it never writes them.
-constexpr std::string_view undefinedBytes = "\x81\x8D\x8F\x90\x9D";
-
-// One byte a character; ASCII and Latin-1 beyond the C1 range as they are, everything else
-// a byte of 0x80 to 0x9F that the code page defines, or "?".
-void checkCodePage(const std::string& bytes, const QList<uint>& characters)
+// One character through iconv, or fallback where iconv refuses it; a byte comes and goes in
+// the lowest byte of a little-endian char32_t.
+char32_t through(iconv_t to, char32_t c, std::size_t inSize, std::size_t outSize, char32_t fallback)
 {
-    check(bytes.size() == static_cast<std::size_t>(characters.size()));
-    for (qsizetype i = 0; i < characters.size(); ++i) {
-        const uint c = characters[i];
-        const auto b = static_cast<unsigned char>(bytes[static_cast<std::size_t>(i)]);
-        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-            check(b == c);
-        else
-            check(b == '?' || (b >= 0x80 && b <= 0x9F &&
-                               undefinedBytes.find(char(b)) == std::string_view::npos && c > 0xFF));
-    }
+    char *in = reinterpret_cast<char*>(&c), *out = reinterpret_cast<char*>(&fallback);
+    iconv(to, &in, &inSize, &out, &outSize);
+    return fallback;
+}
+
+QChar unitOf(std::uint8_t b)
+{
+    static const iconv_t decoder = iconv_open("WCHAR_T", "CP1252");
+    if (b >= 0xF0)
+        return QChar(breaking[b - 0xF0]);
+    return QChar(b >= 0x80 && b < 0xA0 ? char16_t(through(decoder, b, 1, 4, b)) : b);
+}
+
+// Windows-1252 as iconv writes it, "?" where it refuses; asked once a character, since a
+// long box repeats a few.
+char iconvByte(uint c)
+{
+    static const iconv_t encoder = iconv_open("CP1252", "WCHAR_T");
+    static std::vector<char32_t> known(0x110000);
+    return char(known[c] ? known[c] : known[c] = through(encoder, c, 4, 1, '?'));
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    if (size < 3)
+    if (size < 2)
         return 0;
-    const qsizetype length = 2 * qsizetype(data[0] | data[1] << 8);
-    QString box(length, Qt::Uninitialized);
-    for (qsizetype i = 0; i < length; ++i) {
-        const std::uint8_t b = data[2 + std::size_t(i) % (size - 2)];
-        box[i] = b < 0x80 ? QChar(b) : QChar(units[b % units.size()]);
-    }
+    QString box(qsizetype(size - 1), Qt::Uninitialized);
+    for (qsizetype i = 0; i < box.size(); ++i)
+        box[i] = unitOf(data[1 + std::size_t(i)]);
+    if (data[0] == 0xFF)
+        box = box.repeated(64 * 1024 / box.size() + 1);
 
     std::string utf8 = "kept";
     rulecraft::windows::appendBoxUtf8(box, utf8);
@@ -72,6 +84,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                      .toUtf8();
     check(utf8 == std::string_view(expected.constData(), std::size_t(expected.size())));
 
-    checkCodePage(rulecraft::toWindows1252(utf8.substr(4)), characters);
+    std::string bytes;
+    for (const uint c : characters)
+        bytes += iconvByte(c);
+    check(rulecraft::toWindows1252(utf8.substr(4)) == bytes);
     return 0;
+}
+
+extern "C" std::size_t LLVMFuzzerMutate(std::uint8_t* data, std::size_t size, std::size_t maxSize);
+
+// A long input takes as long as some hundred short ones and reaches new counts of every loop,
+// so the corpus would fill with them; one mutation in 128 makes one.
+extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t size,
+                                               std::size_t maxSize, unsigned int seed)
+{
+    size = LLVMFuzzerMutate(data, size, maxSize);
+    if (size > 0)
+        data[0] = seed % 128 == 0 ? 0xFF : data[0] & 0x7F;
+    return size;
 }

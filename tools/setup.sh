@@ -40,7 +40,7 @@ echo "== a short fuzzing run of the text path over the committed seeds"
 cmake --preset fuzz
 cmake --build --preset fuzz -j "$jobs"
 found=$(mktemp -d)
-# Short inputs: the target repeats each one past every piece size of the text path.
+# Short inputs; the target itself repeats the few that ask for it past every piece size.
 ./build-fuzz/fuzz/fuzz_text "$found" fuzz/corpus/text -max_len=64 \
   -max_total_time="${RULECRAFT_FUZZ_SECONDS:-30}" 2>&1 | tail -n 1
 rm -rf "$found"
