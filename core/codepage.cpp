@@ -2,6 +2,7 @@
 // The one code page a stylesheet is saved in, from the UTF-8 the rest of the program speaks.
 #include "core/stylesheet.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -100,6 +101,28 @@ std::string toWindows1252(std::string_view utf8)
     bytes.reserve(utf8.size());
     appendWindows1252(bytes, utf8);
     return bytes;
+}
+
+bool forEachFilePiece(std::string_view text, const std::function<bool(std::string_view)>& take)
+{
+    constexpr std::size_t piece = 64 * 1024;
+    std::string bytes;
+    bytes.reserve(piece);
+    while (!text.empty()) {
+        // Pieces end at character boundaries.
+        std::size_t end = std::min(piece, text.size());
+        while (end < text.size() && end > 0 &&
+               (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+            --end;
+        if (end == 0)
+            end = std::min(piece, text.size());
+        bytes.clear();
+        appendWindows1252(bytes, text.substr(0, end));
+        if (!take(bytes))
+            return false;
+        text.remove_prefix(end);
+    }
+    return take(crlf);
 }
 
 } // namespace rulecraft

@@ -29,6 +29,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -152,6 +153,10 @@ void assembleStylesheet(const SectionSet& sections, std::string& stylesheet);
 std::string toWindows1252(std::string_view utf8);
 // The same added at the end of bytes, so that a writer converts piece by piece into one buffer.
 void appendWindows1252(std::string& bytes, std::string_view utf8);
+// The bytes of the file that Save writes for a stylesheet text: Windows-1252, then CR LF,
+// handed to take a piece at a time, so that a large stylesheet is never copied whole once
+// more. Stops with false as soon as take does.
+bool forEachFilePiece(std::string_view text, const std::function<bool(std::string_view)>& take);
 
 // Why a file cannot be made at a path, before anything is written.
 enum class PathProblem { None, TooLong, FolderMissing, NotAFolder };

@@ -63,27 +63,9 @@ bool writeAll(int fd, std::string_view bytes)
     return true;
 }
 
-// Converts and writes the text a piece at a time through one small buffer, so that a large
-// stylesheet is not copied whole once more. Pieces end at character boundaries.
-bool writeConverted(int fd, std::string_view text)
+bool writeFileBytes(int fd, std::string_view text)
 {
-    constexpr std::size_t piece = 64 * 1024;
-    std::string bytes;
-    bytes.reserve(piece);
-    while (!text.empty()) {
-        std::size_t end = std::min(piece, text.size());
-        while (end < text.size() && end > 0 &&
-               (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-            --end;
-        if (end == 0)
-            end = std::min(piece, text.size());
-        bytes.clear();
-        appendWindows1252(bytes, text.substr(0, end));
-        if (!writeAll(fd, bytes))
-            return false;
-        text.remove_prefix(end);
-    }
-    return writeAll(fd, crlf);
+    return forEachFilePiece(text, [fd](std::string_view piece) { return writeAll(fd, piece); });
 }
 
 mode_t defaultFileMode()
@@ -204,7 +186,7 @@ WriteResult writeInPlace(const fs::path& target, std::string_view text)
     Descriptor fd(::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
     if (fd.get() < 0)
         return failure(target, "cannot open the file", errno);
-    if (!writeConverted(fd.get(), text) || ::fsync(fd.get()) != 0)
+    if (!writeFileBytes(fd.get(), text) || ::fsync(fd.get()) != 0)
         return failure(target, "writing failed", errno);
     if (!fd.close())
         return failure(target, "writing failed", errno);
@@ -296,7 +278,7 @@ WriteResult writeStylesheet(const std::string& path, std::string_view text)
         removeNew();
         return writeInPlace(target, text);
     }
-    if (!writeConverted(fd.get(), text) || ::fsync(fd.get()) != 0)
+    if (!writeFileBytes(fd.get(), text) || ::fsync(fd.get()) != 0)
         return abandon("writing failed");
     if (file.name.empty() && !nameFile(folderFd.get(), file))
         return abandon("cannot name the new file");

@@ -159,14 +159,17 @@ QByteArray Preview::page()
     return samplePage(pageTemplate_, sheetVersion_, pageVersion_, samples_);
 }
 
-// The bytes Save writes: the same assembly, the same code page, the same final CR LF.
+// The bytes Save writes, from the same assembly and the same conversion.
 QByteArray Preview::stylesheet()
 {
     if (servedSheetVersion_ != sheetVersion_) {
         std::string text;
         assembleStylesheet(shownSections(), text);
-        const std::string bytes = toWindows1252(text);
-        servedSheet_ = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())) + "\r\n";
+        servedSheet_.clear();
+        forEachFilePiece(text, [this](std::string_view piece) {
+            servedSheet_.append(piece.data(), static_cast<qsizetype>(piece.size()));
+            return true;
+        });
         servedSheetVersion_ = sheetVersion_;
     }
     return servedSheet_;
