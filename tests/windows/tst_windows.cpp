@@ -32,8 +32,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -158,23 +156,6 @@ QString confirmAndAnswer(QWidget* dialog, QMessageBox::StandardButton answer)
     return text;
 }
 
-// The body of an HTTP answer, with its status (0: no answer) where asked.
-QByteArray fetch(const QUrl& url, const QByteArray& method = "GET", const QByteArray& host = {},
-                 int* status = nullptr)
-{
-    QNetworkAccessManager network;
-    QNetworkRequest request(url);
-    if (!host.isEmpty())
-        request.setRawHeader("Host", host);
-    QNetworkReply* reply =
-        method == "HEAD" ? network.head(request) : network.sendCustomRequest(request, method);
-    if (!QTest::qWaitFor([reply] { return reply->isFinished(); }, 10000))
-        return "<no answer>";
-    if (status)
-        *status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    return reply->readAll();
-}
-
 // A client of plain sockets, connected to the port; it waits 5 s at most for anything.
 int connectTo(quint16 port)
 {
@@ -209,6 +190,23 @@ std::pair<QByteArray, bool> exchange(quint16 port, const QByteArray& head, qsize
     while (done.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
         QTest::qWait(10);
     return done.get();
+}
+
+// The body of the answer to one request on a connection of its own, with its status (0: no
+// answer) where asked.
+QByteArray fetch(const QUrl& url, const QByteArray& method = "GET", const QByteArray& host = {},
+                 int* status = nullptr)
+{
+    const QByteArray answer =
+        exchange(url.port(),
+                 method + ' ' + url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority) +
+                     " HTTP/1.1\r\nHost: " + (host.isEmpty() ? url.authority().toLatin1() : host) +
+                     "\r\nConnection: close\r\n\r\n",
+                 0)
+            .first;
+    if (status)
+        *status = answer.startsWith("HTTP/1.1 ") ? answer.mid(9, 3).toInt() : 0;
+    return answer.mid(answer.indexOf("\r\n\r\n") + 4);
 }
 
 // clang-format off
