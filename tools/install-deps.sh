@@ -5,10 +5,11 @@
 #   bash tools/install-deps.sh test    that, and what every test needs
 set -euo pipefail
 packages=(cmake make g++ pkg-config qt6-base-dev fonts-liberation2)
-# The tests add GoogleTest, clang with its sanitizer and libFuzzer runtimes, and Debian's
-# packaging tools with its judges of a package.
+# The tests add GoogleTest, clang with its sanitizer and libFuzzer runtimes, a display, a
+# session bus and pyatspi to hear what a screen reader is told, and Debian's packaging tools
+# with its judges of a package.
 [ "${1:-run}" = test ] && packages+=(libgtest-dev googletest clang libclang-rt-14-dev
-  dpkg-dev debhelper lintian devscripts autopkgtest)
+  xvfb xauth dbus-daemon python3-pyatspi dpkg-dev debhelper lintian devscripts autopkgtest)
 
 missing=()
 for package in "${packages[@]}"; do
