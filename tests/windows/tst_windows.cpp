@@ -4,7 +4,7 @@
 // out again here, with small independent versions of routing, assembly and the code page).
 // Beside it, what the walk does not reach: the layout, a session with each of Qt's real
 // Save As and Colour dialogs, and the preview over HTTP. Everything runs with a home and a
-// login runtime folder of its own.
+// login runtime folder of its own, both empty again once the program has ended.
 //
 //   RULECRAFT_WALK_SEED=n RULECRAFT_WALK_STEPS=n ./tst_windows walkMatchesModel
 //   (defaults 20260101 and 20000; the seed modulo 5 chooses how the walk ends)
@@ -907,9 +907,15 @@ void tst_Windows::previewServerBoundsEveryClient()
 int main(int argc, char* argv[])
 {
     // A home and a login's runtime folder of its own, set before Qt reads where settings
-    // live: the program keeps none, and no test may touch the user's.
-    QTemporaryDir ownHome, ownRuntime;
+    // live: the program keeps none, and no test may touch the user's. Both must be empty
+    // once the program has ended entirely, its last destructors run after main.
+    static QTemporaryDir ownHome, ownRuntime;
     runtime = &ownRuntime;
+    std::atexit([] {
+        for (const QTemporaryDir* own : {&ownHome, &ownRuntime})
+            if (!QDir(own->path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+                qFatal("something was left behind in %s", qPrintable(own->path()));
+    });
     qputenv("HOME", ownHome.path().toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", ownHome.path().toLocal8Bit());
     qputenv("XDG_RUNTIME_DIR", ownRuntime.path().toLocal8Bit());
