@@ -2,11 +2,12 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace rulecraft {
 
 // The variables through which the windows talk to each other; all empty at start. Only the
-// window handlers assign them.
+// window handlers assign them, the current tag through setCurrentTag.
 struct SharedVariables {
     std::string TagKey;     // key of the tag chosen last
     std::string TagOpen;    // its selector followed by " { "
@@ -17,5 +18,9 @@ struct SharedVariables {
 };
 
 extern SharedVariables modVar;
+
+// Makes a tag the current one: its key, the opener given and the closer of every rule, all
+// three at once, whichever window chose it.
+void setCurrentTag(std::string_view key, std::string_view opener);
 
 } // namespace rulecraft

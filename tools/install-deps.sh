@@ -6,10 +6,11 @@
 set -euo pipefail
 packages=(cmake make g++ pkg-config qt6-base-dev fonts-liberation2)
 # The tests add GoogleTest, clang with its sanitizer and libFuzzer runtimes, a browser that
-# prints the preview for the test to read, and Debian's packaging tools with its judges of a
-# package.
+# prints the preview for the test to read, a display, a session bus and pyatspi to hear what
+# a screen reader is told, and Debian's packaging tools with its judges of a package.
 [ "${1:-run}" = test ] && packages+=(libgtest-dev googletest clang libclang-rt-14-dev
-  chromium poppler-utils dpkg-dev debhelper lintian devscripts autopkgtest)
+  chromium poppler-utils xvfb xauth dbus-daemon python3-pyatspi dpkg-dev debhelper lintian
+  devscripts autopkgtest)
 
 missing=()
 for package in "${packages[@]}"; do

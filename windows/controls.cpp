@@ -75,7 +75,7 @@ namespace {
 // A line edit takes 32767 characters unless told otherwise; no box here has a limit.
 constexpr int noLengthLimit = std::numeric_limits<int>::max();
 
-// Buttons and labels are spoken by their captions; boxes are given a name.
+// Labels are spoken by their captions, buttons too unless named; boxes are given a name.
 template <typename Control>
 Control* placed(Control* control, const char* name, const QRect& place,
                 const QString& spokenName = QString())
@@ -90,9 +90,9 @@ Control* placed(Control* control, const char* name, const QRect& place,
 } // namespace
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
-                        const QRect& place)
+                        const QRect& place, const QString& spokenName)
 {
-    auto* button = placed(new QPushButton(caption, parent), name, place);
+    auto* button = placed(new QPushButton(caption, parent), name, place, spokenName);
     button->setAutoDefault(false);
     return button;
 }

@@ -31,8 +31,10 @@ bool keepFrameInsideScreen(QWidget* window);
 // A fixed-size window at its designed place: the size is the area's.
 void placeFixedClientArea(QWidget* window, const QRect& area);
 
+// A button is spoken by its caption unless given a name that tells more, such as which row
+// it belongs to.
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
-                        const QRect& place);
+                        const QRect& place, const QString& spokenName = QString());
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, const QRect& place);
 // Boxes show no caption of their own, so each is given the name a screen reader speaks.
 QLineEdit* makeTextBox(QWidget* parent, const char* name, const QRect& place,

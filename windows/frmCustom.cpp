@@ -33,9 +33,8 @@ frmCustom::frmCustom(QWidget* parent) : QWidget(parent, toolWindowFlags)
 
 void frmCustom::Command1_Click()
 {
-    modVar.TagKey = toCore(txtName->text());
-    modVar.TagOpen = openerFor(modVar.TagKey);
-    modVar.TagClose = tagCloser;
+    const std::string key = toCore(txtName->text());
+    setCurrentTag(key, openerFor(key));
     openWindow<frmSelection>(parentWidget());
     close();
 }

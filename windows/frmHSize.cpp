@@ -40,9 +40,8 @@ void frmHSize::Form_Load()
 
 void frmHSize::Command1_Click()
 {
-    modVar.TagKey = headingKey(toCore(cmbH->currentText()));
-    modVar.TagOpen = openerFor(modVar.TagKey);
-    modVar.TagClose = tagCloser;
+    const std::string key = headingKey(toCore(cmbH->currentText()));
+    setCurrentTag(key, openerFor(key));
     openWindow<frmSelection>(parentWidget());
     close();
 }

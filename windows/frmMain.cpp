@@ -210,9 +210,7 @@ void frmMain::Form_Load()
 
 void frmMain::chooseTag(const CatalogueTag& tag)
 {
-    modVar.TagKey = tag.key;
-    modVar.TagOpen = tag.opener;
-    modVar.TagClose = tagCloser;
+    setCurrentTag(tag.key, tag.opener);
     openWindow<frmSelection>(this);
 }
 

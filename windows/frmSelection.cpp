@@ -87,8 +87,10 @@ void frmSelection::buildPropertyRows()
         QLineEdit* value = makeTextBox(this, rowControlName("t", name).c_str(),
                                        twipsRect(3480, top, 2895, 285), toQt(name) + tr(" value"));
         rows_.push_back({group.group, subProperty, value});
-        QPushButton* add = makeButton(this, rowControlName("cA", name).c_str(),
-                                      QStringLiteral("Add"), twipsRect(6480, top, 495, 255));
+        // Seven buttons read "Add"; the spoken name says which row each one adds.
+        QPushButton* add =
+            makeButton(this, rowControlName("cA", name).c_str(), QStringLiteral("Add"),
+                       twipsRect(6480, top, 495, 255), tr("Add ") + toQt(name));
         connect(add, &QPushButton::clicked, this,
                 [this, index = rows_.size() - 1] { addDeclaration(rows_[index]); });
         top += rowHeight;
@@ -101,9 +103,9 @@ void frmSelection::buildColourRow()
     tColor =
         makeTextBox(this, "tColor", twipsRect(1440, colourRowTop, 2895, 285), tr("Color value"));
     rows_.push_back({PropertyGroup::Color, nullptr, tColor});
-    connect(
-        makeButton(this, "cAColor", QStringLiteral("Add"), twipsRect(4440, colourRowTop, 495, 255)),
-        &QPushButton::clicked, this, [this] { addDeclaration(rows_.back()); });
+    connect(makeButton(this, "cAColor", QStringLiteral("Add"),
+                       twipsRect(4440, colourRowTop, 495, 255), tr("Add Color")),
+            &QPushButton::clicked, this, [this] { addDeclaration(rows_.back()); });
     connect(makeButton(this, "cmdSelColor", QStringLiteral("Select Color"),
                        twipsRect(5040, colourRowTop, 1215, 255)),
             &QPushButton::clicked, this, &frmSelection::cmdSelColor_Click);

@@ -56,15 +56,32 @@ public:
     }
 };
 
+bool ours(const QWidget* window)
+{
+    return QByteArray(window->metaObject()->className()).startsWith("rulecraft::windows::");
+}
+
 // Qt asks while the list is still being built, before it has a name, and keeps the answer,
 // so the choice rests on what is fixed by then: the window the list belongs to.
 QAccessibleInterface* namedDropDowns(const QString& className, QObject* object)
 {
     auto* box = qobject_cast<QComboBox*>(object);
-    const bool ours =
-        box &&
-        QByteArray(box->window()->metaObject()->className()).startsWith("rulecraft::windows::");
-    return className == QLatin1String("QComboBox") && ours ? new NamedDropDown(box) : nullptr;
+    return className == QLatin1String("QComboBox") && box && ours(box->window())
+               ? new NamedDropDown(box)
+               : nullptr;
+}
+
+// A plain widget is spoken as a filler, which a screen reader does not announce when it
+// opens. The main window is a frame; the others are its modeless dialogs: owned by it, kept
+// out of the taskbar, each asking for something or telling about the program. The name is
+// the title, as Qt gives any window.
+QAccessibleInterface* windowsAsWindows(const QString&, QObject* object)
+{
+    auto* window = qobject_cast<QWidget*>(object);
+    if (!window || !window->isWindow() || !ours(window))
+        return nullptr;
+    return new QAccessibleWidget(window, window->parentWidget() ? QAccessible::Dialog
+                                                                : QAccessible::Window);
 }
 
 } // namespace
@@ -73,6 +90,7 @@ void applyApplicationLook()
 {
     static const bool namesInstalled = [] {
         QAccessible::installFactory(namedDropDowns);
+        QAccessible::installFactory(windowsAsWindows);
         return true;
     }();
     Q_UNUSED(namesInstalled);

@@ -5,7 +5,7 @@
 // the fuzzer's to check, character by character against glibc's iconv).
 // Beside it, what the walk does not reach: the layout, a session with each of Qt's real
 // Save As and Colour dialogs, and the preview over HTTP. Everything runs with a home and a
-// login runtime folder of its own.
+// login runtime folder of its own, both empty again once the program has ended.
 //
 //   RULECRAFT_WALK_SEED=n RULECRAFT_WALK_STEPS=n ./tst_windows walkMatchesModel
 //   (defaults 20260101 and 20000; the seed modulo 5 chooses how the walk ends)
@@ -416,14 +416,17 @@ tst_Windows::Actions tst_Windows::actions()
     tab(main, "frmMain", model.mainFocus);
     add("type in a section", [=, this] {
         const int s = below(6), key = below(4);
-        const QString text = someText();
-        section(s)->moveCursor(QTextCursor::End);
+        // Now and then blanks over all the section holds: blanks alone still make a section.
+        const bool blanks = below(6) == 0;
+        const QString text = blanks ? QString(1 + below(2), ' ') : someText();
+        blanks ? section(s)->selectAll() : section(s)->moveCursor(QTextCursor::End);
         typeText(section(s), text);
         // Enter breaks the paragraph, Shift+Enter the line; Tab only leaves.
         if (key < 3)
             QTest::keyClick(section(s), key == 2 ? Qt::Key_Tab : Qt::Key_Return,
                             key == 1 ? Qt::ShiftModifier : Qt::NoModifier);
-        model.sections[s] += utf8(text) + (key < 2 ? "\r\n" : "");
+        const std::string typed = utf8(text) + (key < 2 ? "\r\n" : "");
+        model.sections[s] = blanks ? typed : model.sections[s] + typed;
     });
     const auto save = [=, this] {
         const int kind = below(10); // 0: Cancel; 1: a missing folder first
@@ -947,9 +950,15 @@ void tst_Windows::previewServerBoundsEveryClient()
 int main(int argc, char* argv[])
 {
     // A home and a login's runtime folder of its own, set before Qt reads where settings
-    // live: the program keeps none, and no test may touch the user's.
-    QTemporaryDir ownHome, ownRuntime;
+    // live: the program keeps none, and no test may touch the user's. Both must be empty
+    // once the program has ended entirely, its last destructors run after main.
+    static QTemporaryDir ownHome, ownRuntime;
     runtime = &ownRuntime;
+    std::atexit([] {
+        for (const QTemporaryDir* own : {&ownHome, &ownRuntime})
+            if (!QDir(own->path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+                qFatal("something was left behind in %s", qPrintable(own->path()));
+    });
     qputenv("HOME", ownHome.path().toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", ownHome.path().toLocal8Bit());
     qputenv("XDG_RUNTIME_DIR", ownRuntime.path().toLocal8Bit());
