@@ -850,6 +850,11 @@ void tst_Windows::previewShowsWhatTheBrowserIgnores()
 
     // What a user sees printed, with the page's own script run for a few seconds.
     QProcess browser;
+    // Chromium keeps some of its own files in a home, whatever its profile folder.
+    QProcessEnvironment home = QProcessEnvironment::systemEnvironment();
+    for (const char* folder : {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
+        home.insert(folder, dir->path());
+    browser.setProcessEnvironment(home);
     browser.start(chromium,
                   {"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
                    "--disable-background-networking", "--disable-component-update",
