@@ -5,10 +5,12 @@
 #   bash tools/install-deps.sh test    that, and what every test needs
 set -euo pipefail
 packages=(cmake make g++ pkg-config qt6-base-dev fonts-liberation2)
-# The tests add GoogleTest, clang with its sanitizer and libFuzzer runtimes, and Debian's
-# packaging tools with its judges of a package.
-[ "${1:-run}" = test ] && packages+=(libgtest-dev googletest clang libclang-rt-14-dev
-  dpkg-dev debhelper lintian devscripts autopkgtest)
+# The tests add GoogleTest, clang with its sanitizer and libFuzzer runtimes (the unversioned
+# package follows the release's default clang), git for the package's file list, and
+# Debian's packaging tools (dpkg-buildpackage insists on build-essential) with its judges of
+# a package.
+[ "${1:-run}" = test ] && packages+=(libgtest-dev googletest clang libclang-rt-dev git
+  build-essential debhelper lintian devscripts autopkgtest)
 
 missing=()
 for package in "${packages[@]}"; do
