@@ -34,6 +34,8 @@ int main(int, char* argv[])
         setrlimit(RLIMIT_NOFILE, &files);
     }
     QApplication app(argumentCount, arguments);
+    // The project's version, from CMake.
+    QCoreApplication::setApplicationVersion(QStringLiteral(RULECRAFT_VERSION));
     rulecraft::windows::applyApplicationLook();
     rulecraft::windows::openWindow<rulecraft::windows::frmMain>(nullptr);
     rulecraft::windows::endOnTerminationSignals();
