@@ -34,7 +34,9 @@ int main(int, char* argv[])
         setrlimit(RLIMIT_NOFILE, &files);
     }
     QApplication app(argumentCount, arguments);
-    // The project's version, from CMake.
+    // The desktop entry's name lets a Wayland compositor match the windows to it; the
+    // version is the project's, from CMake.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.rulecraft.Rulecraft"));
     QCoreApplication::setApplicationVersion(QStringLiteral(RULECRAFT_VERSION));
     rulecraft::windows::applyApplicationLook();
     rulecraft::windows::openWindow<rulecraft::windows::frmMain>(nullptr);
