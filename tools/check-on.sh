@@ -46,10 +46,18 @@ cleanup() {
     rm -rf --one-file-system "$work"
   fi
 }
-trap cleanup EXIT
+trap 'status=$?; cleanup; echo "check-on $release: stopped before the end (exit $status)"' EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
+keep() { # from to: the packages in from that to lacks
+  local deb
+  for deb in "$1"/*.deb; do
+    if [ -e "$deb" ] && [ ! -e "$2/${deb##*/}" ]; then
+      ln "$deb" "$2/" 2>/dev/null || cp "$deb" "$2/"
+    fi
+  done
+}
 mount_in() { # type options where
   mount -t "$1" -o "$2" "$1" "$3"
   mounts+=("$3")
@@ -63,8 +71,7 @@ echo "== a new $release chroot"
     http://deb.debian.org/debian >"$work/debootstrap.log" 2>&1 ||
     { tail -n 20 "$work/debootstrap.log"; exit 1; }
   # The packages downloaded before, linked where the file system allows.
-  find "$cache/archives" -name '*.deb' -exec cp -l -t "$root/var/cache/apt/archives" {} + 2>/dev/null ||
-    find "$cache/archives" -name '*.deb' -exec cp -t "$root/var/cache/apt/archives" {} +
+  keep "$cache/archives" "$root/var/cache/apt/archives"
 ) 9>"$cache/lock"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 # No service that a package brings starts in the chroot.
@@ -105,7 +112,7 @@ result=$(tail -n 1 "$work/inner.log")
   find "$cache/archives" -name '*.deb' -printf '%f\n' | while read -r deb; do
     [ -e "$root/var/cache/apt/archives/$deb" ] || rm -f "$cache/archives/$deb"
   done
-  find "$root/var/cache/apt/archives" -name '*.deb' -exec cp -n -t "$cache/archives" {} +
+  keep "$root/var/cache/apt/archives" "$cache/archives"
 ) 9>"$cache/lock"
 
 cleanup
