@@ -9,6 +9,11 @@ set -euo pipefail
 release=${1:-}
 [[ $release =~ ^[a-z]+$ ]] || { echo "usage: bash tools/check-on.sh RELEASE" >&2; exit 2; }
 [ "$(id -u)" -eq 0 ] || { echo "tools/check-on.sh must run as root" >&2; exit 2; }
+if ! command -v debootstrap >/dev/null; then
+  echo "Installing: debootstrap"
+  apt-get update -q
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap
+fi
 source=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
 commit=$(git -C "$source" rev-parse HEAD)
 cache=/var/cache/rulecraft-check-on/$release
