@@ -17,4 +17,6 @@ foreach(size 32 64 128)
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
     RENAME ${RULECRAFT_APP_ID}.png)
 endforeach()
-install(FILES data/rulecraft.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The manual page names the version CMakeLists.txt gives.
+configure_file(data/rulecraft.1.in rulecraft.1 @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/rulecraft.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -5,12 +5,14 @@
 #   bash tools/install-deps.sh test    that, and what every test needs
 set -euo pipefail
 packages=(cmake make g++ pkg-config qt6-base-dev fonts-liberation2)
-# The tests add GoogleTest, clang with its sanitizer and libFuzzer runtimes, a browser that
-# prints the preview for the test to read, a display, a session bus and pyatspi to hear what
-# a screen reader is told, and Debian's packaging tools with its judges of a package.
-[ "${1:-run}" = test ] && packages+=(libgtest-dev googletest clang libclang-rt-14-dev
-  chromium poppler-utils xvfb xauth dbus-daemon python3-pyatspi dpkg-dev debhelper lintian
-  devscripts autopkgtest)
+# The tests add GoogleTest, clang with its sanitizer and libFuzzer runtimes (the unversioned
+# package follows the release's default clang), a browser that prints the preview for the
+# test to read, a display, a session bus and pyatspi to hear what a screen reader is told,
+# git for the package's file list, and Debian's packaging tools (dpkg-buildpackage insists
+# on build-essential) with its judges of a package.
+[ "${1:-run}" = test ] && packages+=(libgtest-dev googletest clang libclang-rt-dev chromium
+  poppler-utils xvfb xauth dbus-daemon at-spi2-core python3-pyatspi git build-essential
+  debhelper lintian devscripts autopkgtest)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -34,6 +34,10 @@ int main(int, char* argv[])
         setrlimit(RLIMIT_NOFILE, &files);
     }
     QApplication app(argumentCount, arguments);
+    // The desktop entry's name lets a Wayland compositor match the windows to it; the
+    // version is the project's, from CMake.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.rulecraft.Rulecraft"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(RULECRAFT_VERSION));
     rulecraft::windows::applyApplicationLook();
     rulecraft::windows::openWindow<rulecraft::windows::frmMain>(nullptr);
     rulecraft::windows::endOnTerminationSignals();
