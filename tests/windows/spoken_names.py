@@ -34,11 +34,10 @@ with tempfile.TemporaryDirectory() as home:
     program.terminate()
     program.wait()
 rows = "Font Text Padding Border Margin Background".split()
-expected = ([("dialog", "Custom Tag"), ("dialog", "H#"), ("dialog", "Rulecraft About"),
-             ("dialog", "td { PROPERTY : VALUE }"), ("frame", "Rulecraft V1")],
-            ["Add " + name for name in rows + ["Color", "Selection"]],
+expected = ([("dialog", t) for t in ("Custom Tag", "H#", "Rulecraft About", "td { PROPERTY : VALUE }")]
+            + [("frame", "Rulecraft V1")], ["Add " + name for name in rows + ["Color", "Selection"]],
             sorted([s + " section" for s in "body a table hr headings custom".split()]
-                   + [r + k for r in rows for k in (" sub-property",) * 2 + (" value",)]
+                   + [r + k for r in rows for k in (" sub-property", " sub-property", " value")]
                    + ["Color value", "Heading size", "Heading size", "Tag name",
                       "Declarations read-only", "Credits read-only"]))
 sys.exit(0 if told == expected else f"told: {told}")
