@@ -26,9 +26,10 @@ with tempfile.TemporaryDirectory() as home:
         if button.name in ("Create TD:", "Create H#:", "Create Custom", "About"):
             button.queryAction().doAction(0)
     found = windows(5)
-    # The Adds by name; every box by its name and whether it is read-only.
+    # The Adds by name; every box by its name and whether it is read-only (Qt calls a
+    # read-only line edit editable too).
     told = (sorted(found), [c.name for w in found.values() for c in w if c.name.startswith("Add ")],
-            sorted(b.name + ("" if b.getState().contains(pyatspi.STATE_EDITABLE) else " read-only")
+            sorted(b.name + (" read-only" if b.getState().contains(pyatspi.STATE_READ_ONLY) else "")
                    for w in found.values() for b in pyatspi.findAllDescendants(
                        w, lambda n: n.getRoleName() in ("text", "combo box"))))
     program.terminate()
