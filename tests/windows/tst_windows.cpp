@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The windows as a user meets them. The walk: seeded random user actions over all five
-// windows, compared after every step with a model of its own (the design's tables written
+// windows, compared after every step with a model of its own (the program's tables written
 // out again here, with small independent versions of routing and assembly; the code page is
 // the fuzzer's to check, character by character against glibc's iconv).
 // Beside it, what the walk does not reach: the layout, a session with each of Qt's real
@@ -229,7 +229,7 @@ const std::map<QString, QStringList> lists{
     {"cBackground", {"-color", "-attachment", "-image", "-position", "-repeat"}},
     {"cmbH", {"1", "2", "3", "4", "5", "6"}}};
 const char* const sectionNames[] = {"tBody", "tA", "tTABLE", "tHR", "tH", "tBlank"};
-// The tab orders of the design; where Tab stops in the credits is not fixed.
+// The windows' tab orders; where Tab stops in the credits is not fixed.
 const QMap<QString, QStringList> tabOrders{
     {"frmMain", {"tBody", "tA", "tTABLE", "tHR", "tH", "tBlank", "cmdBody", "cmdA", "cmdTable",
         "cmdHR", "cmdH", "cmdCustom", "cmdAlink", "cmdAvisited", "cmdAhover", "cmdTR", "cmdTD",
@@ -941,7 +941,8 @@ void tst_Windows::previewServerBoundsEveryClient()
                  "GET /ok HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n\r\n", 0)
             .first;
     QVERIFY2(fine.startsWith("HTTP/1.1 200 OK\r\n") && fine.endsWith("\r\n\r\nfine"), fine);
-    QVERIFY(fine.contains("\r\nReferrer-Policy: no-referrer\r\n"));
+    QVERIFY(fine.contains("\r\nCache-Control: no-store\r\nX-Content-Type-Options: nosniff"
+                          "\r\nReferrer-Policy: no-referrer\r\n"));
     QTRY_COMPARE(server.connectionCount(), 0);
 }
 
