@@ -170,8 +170,11 @@ struct WriteResult {
 };
 
 // Writes text + CR LF, in Windows-1252, to path. An existing file is replaced in one
-// step or left exactly as it was; where the folder refuses a new file or the rename, or a new
-// file could not keep the old one's owner and group, it is written in place instead.
+// step or left exactly as it was; where no new file can keep everything the old one had
+// (owner, group, mode, ACL, attributes, further links), or the folder refuses a new file or
+// the rename, it is written in place, with its old bytes kept in a copy until the new ones
+// are synced. A failure's reason says what became of an earlier file. A link in a shared
+// sticky folder is followed only where the kernel would follow it.
 WriteResult writeStylesheet(const std::string& path, std::string_view text);
 
 std::string savedTitle(std::string_view appVersion, std::string_view date);
