@@ -117,16 +117,30 @@ template <typename T> std::optional<T> takeFirst(std::deque<std::optional<T>>& a
     return answer;
 }
 
+// A window manager may activate another window once a modal dialog has gone (openbox picks
+// the main window over the editor that asked for a colour), and the next keys would land
+// there; the window that opened the dialog takes them again.
+void giveKeysBack(QWidget* owner)
+{
+    if (owner && owner->isVisible())
+        owner->activateWindow();
+}
+
 } // namespace
 
 CommonDialog::CommonDialog(QObject* parent) : QObject(parent) {}
 
 void CommonDialog::warn(QWidget* owner, const QString& text)
 {
-    if (script_)
+    if (script_) {
         script_->messages.append(text);
-    else
-        QMessageBox::warning(owner, tr("Rulecraft"), text);
+        return;
+    }
+    // A warning may name a path or an address to open by hand: it can be selected and copied.
+    QMessageBox box(QMessageBox::Warning, tr("Rulecraft"), text, QMessageBox::Ok, owner);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    box.exec();
+    giveKeysBack(owner);
 }
 
 // Like the real dialog, a refused path leaves the dialog open for the next answer.
@@ -159,6 +173,7 @@ std::optional<QString> CommonDialog::ShowSave(QWidget* owner, const SaveRequest&
         startAt(dialog, FileName);
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
             chosen = dialog.selectedFiles().constFirst();
+        giveKeysBack(owner);
     }
     if (chosen)
         FileName = *chosen;
@@ -178,6 +193,7 @@ std::optional<std::uint32_t> CommonDialog::ShowColor(QWidget* owner, Flags flags
             dialog.setCurrentColor(toQColor(Color));
         if (dialog.exec() == QDialog::Accepted)
             chosen = fromQColor(dialog.selectedColor());
+        giveKeysBack(owner);
     }
     if (chosen)
         Color = *chosen;

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -87,12 +88,40 @@ Control* placed(Control* control, const char* name, const QRect& place,
     return control;
 }
 
+// Enter presses the focused button, as Space does. Qt's own buttons take Enter only as a
+// dialog's default button, and these windows have none.
+// Qt also lets an active tool window's keys reach the window-wide access keys of the window
+// that owns it, so the main window's Alt keys would act from every other window; a button
+// here takes its access key only while its own window is the active one.
+class Button : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    bool event(QEvent* event) override
+    {
+        if (event->type() == QEvent::Shortcut && QApplication::activeWindow() != window())
+            return true;
+        return QPushButton::event(event);
+    }
+
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier)
+            click();
+        else
+            QPushButton::keyPressEvent(event);
+    }
+};
+
 } // namespace
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
                         const QRect& place, const QString& spokenName)
 {
-    auto* button = placed(new QPushButton(caption, parent), name, place, spokenName);
+    auto* button = placed(new Button(caption, parent), name, place, spokenName);
+    // No button is ever a default button, not even while it has the focus.
     button->setAutoDefault(false);
     return button;
 }

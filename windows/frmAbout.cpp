@@ -36,8 +36,10 @@ frmAbout::frmAbout(QWidget* parent) : QWidget(parent, toolWindowFlags)
     bold.setBold(true);
     version->setFont(bold);
 
+    // Designed 2055 high, which runs 45 twips past the window's bottom edge and hides the
+    // box's bottom border; it ends level with the foot of OK instead.
     QPlainTextEdit* text =
-        makeTextArea(this, "Text1", twipsRect(120, 720, 8295, 2055), tr("Credits"));
+        makeTextArea(this, "Text1", twipsRect(120, 720, 8295, 1935), tr("Credits"));
     text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setBoxText(text, credits);
     text->setReadOnly(true);

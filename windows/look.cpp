@@ -6,7 +6,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QIcon>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QProxyStyle>
 #include <QStyleFactory>
+#include <QTextEdit>
 
 #include <cmath>
 
@@ -84,6 +88,31 @@ QAccessibleInterface* windowsAsWindows(const QString&, QObject* object)
                                                                 : QAccessible::Window);
 }
 
+// Fusion draws a text box's frame centred on its outermost logical pixels. At a scale such
+// as 1.25 or 1.75 the bottom line then falls on a pixel boundary, and the viewport and the
+// scroll bar, painted after it and rounded outwards, cover it. Half a pixel inwards the
+// line keeps its own pixels at every scale, and at 1x it lands on the same pixels as
+// before.
+class WholeFrames : public QProxyStyle {
+public:
+    WholeFrames() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override
+    {
+        const bool textBox =
+            qobject_cast<const QPlainTextEdit*>(widget) || qobject_cast<const QTextEdit*>(widget);
+        if (element != PE_Frame || !textBox) {
+            QProxyStyle::drawPrimitive(element, option, painter, widget);
+            return;
+        }
+        painter->save();
+        painter->translate(0.5, 0.5);
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        painter->restore();
+    }
+};
+
 } // namespace
 
 void applyApplicationLook()
@@ -95,7 +124,7 @@ void applyApplicationLook()
     }();
     Q_UNUSED(namesInstalled);
     // One style everywhere, so that the designed geometry looks the same on every desktop.
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setStyle(new WholeFrames);
     QApplication::setFont(interfaceFont(11));
 }
 

@@ -36,6 +36,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTcpSocket>
@@ -317,6 +318,8 @@ private slots:
 
     void walkMatchesModel();
     void controlsFitTheirWindowAndEachOther();
+    void keysPressOnlyTheirOwnWindowsButtons_data();
+    void keysPressOnlyTheirOwnWindowsButtons();
     void saveAsSession();
     void colourSession();
     void previewServesWhatSaveWrites();
@@ -627,6 +630,23 @@ void tst_Windows::controlsFitTheirWindowAndEachOther()
     // clang-format on
     for (const auto& [opener, name] : windows)
         fitsAndIsInsideTheScreen(*opener ? (click(main(), opener), window(name)) : main());
+    // At every scale the section boxes' frames are whole: their bottom row, corners aside,
+    // is the colour of their left edge; at 1x the frame is one pixel, as it always was.
+    for (const char* name : sectionNames) {
+        const QImage grab = control<QWidget>(main(), name)->grab().toImage();
+        const int w = grab.width(), h = grab.height();
+        const QRgb frame = grab.pixel(0, h / 2);
+        for (int x = 1; x < w - 1; ++x)
+            QVERIFY2(grab.pixel(x, h - 1) == frame,
+                     qPrintable(QStringLiteral("%1 at %2, %3 of %4x%5")
+                                    .arg(name)
+                                    .arg(x)
+                                    .arg(h - 1)
+                                    .arg(w)
+                                    .arg(h)));
+        if (grab.devicePixelRatio() == 1)
+            QVERIFY(grab.pixel(w / 2, 1) != frame && grab.pixel(w / 2, h - 2) != frame);
+    }
 }
 
 void tst_Windows::fitsAndIsInsideTheScreen(QWidget* opened)
@@ -646,6 +666,8 @@ void tst_Windows::fitsAndIsInsideTheScreen(QWidget* opened)
     }
     for (QWidget* control : controls) {
         const QString what = control->objectName();
+        QVERIFY2(opened->rect().contains(control->geometry()),
+                 qPrintable(what + " leaves its window"));
         // No control lies under a later one, but a label, or buttons 255 twips high at 240
         // apart that touch by a pixel; a caption fits the part of its control left uncovered.
         const QFontMetrics metrics(control->font());
@@ -667,6 +689,70 @@ void tst_Windows::fitsAndIsInsideTheScreen(QWidget* opened)
                      metrics.height() <= control->height(),
                  qPrintable(what + " \"" + caption + "\" does not fit"));
     }
+}
+
+void tst_Windows::keysPressOnlyTheirOwnWindowsButtons_data()
+{
+    // Where the key goes: the window (opened by a main window's button), the control with
+    // the focus (empty: where the window puts it); the key, and the button it presses.
+    for (const char* column : {"opener", "name", "focus", "key", "pressed"})
+        QTest::addColumn<QString>(column);
+    // clang-format off
+    const QStringList windows[] = {{"", "frmMain", "cmdHR"}, {"cmdTD", "frmSelection", "cABorder"},
+        {"cmdH", "frmHSize", "Command1"}, {"cmdCustom", "frmCustom", "Command1"},
+        {"cmdAbout", "frmAbout", "cmdOK"}};
+    const std::pair<QString, QString> accessKeys[] = {{"Alt+S", "cmdSave"}, {"Alt+A", "cmdAbout"},
+        {"Alt+P", "previewButton"}, {"Alt+X", "cmdExit"}};
+    // clang-format on
+    for (const QStringList& w : windows) {
+        const auto row = [&](const QString& focus, const QString& key, const QString& pressed) {
+            QTest::addRow("%s %s %s", qPrintable(w[1]), qPrintable(key), qPrintable(focus))
+                << w[0] << w[1] << focus << key << pressed;
+        };
+        for (const auto& [key, button] : accessKeys)
+            row("", key, w[1] == "frmMain" ? button : "");
+        row(w[2], w[1] == "frmMain" ? "Num+Enter" : "Return", w[2]);
+        row("", "Esc", "");
+    }
+    QTest::newRow("Enter in the tag name") << "cmdCustom"
+                                           << "frmCustom"
+                                           << "txtName"
+                                           << "Return"
+                                           << "";
+}
+
+void tst_Windows::keysPressOnlyTheirOwnWindowsButtons()
+{
+    QFETCH(QString, opener);
+    QFETCH(QString, name);
+    QFETCH(QString, focus);
+    QFETCH(QString, key);
+    QFETCH(QString, pressed);
+    // Preview finds a browser that fails, and says so in a message.
+    const QByteArray path = qgetenv("PATH");
+    const auto restorePath = qScopeGuard([&] { qputenv("PATH", path); });
+    QVERIFY(writeFile(dir->filePath("xdg-open"), "#!/bin/sh\nexit 3\n",
+                      QFile::ReadOwner | QFile::ExeOwner));
+    qputenv("PATH", dir->path().toLocal8Bit());
+    if (!opener.isEmpty())
+        click(main(), qPrintable(opener));
+    QWidget* w = window(qPrintable(name));
+    QVERIFY(w);
+    w->activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), w);
+    if (!focus.isEmpty())
+        control<QWidget>(w, qPrintable(focus))->setFocus();
+    // The main window's buttons and those of the windows it owns.
+    QStringList clicked;
+    for (QPushButton* button : main()->findChildren<QPushButton*>())
+        connect(button, &QPushButton::clicked, answers,
+                [&clicked, button = button->objectName()] { clicked << button; });
+    QTest::keySequence(QApplication::focusWidget(), QKeySequence(key));
+    // An access key presses its button a moment later, as a click shown on screen.
+    QTest::qWait(200);
+    QCOMPARE(clicked, pressed.isEmpty() ? QStringList() : QStringList{pressed});
+    if (pressed.isEmpty())
+        QVERIFY(main() && window(qPrintable(name)));
 }
 
 void tst_Windows::saveAsSession()
@@ -696,6 +782,7 @@ void tst_Windows::saveAsSession()
         static_cast<QDialog*>(dialog)->accept();
     });
     click(main(), "cmdSave");
+    QTRY_COMPARE(QApplication::activeWindow(), main());
     QCOMPARE(offered, (QStringList{"Text Files(*.txt)", "HTML Files(*.html)", "CSS Files(*.css)"}));
     QCOMPARE(privateFolders.size(), 1);
     QVERIFY2(refusal.contains("The folder does not exist") && stayedOpen, qPrintable(refusal));
@@ -737,6 +824,9 @@ void tst_Windows::colourSession()
                 dialog->reject();
         });
         click(editor, "cmdSelColor");
+        // The keys go back to the editor, where the focus has not moved.
+        QTRY_COMPARE(QApplication::activeWindow(), editor);
+        QCOMPARE(QApplication::focusWidget(), control<QWidget>(editor, "cmdSelColor"));
         QTest::keyClicks(control<QLineEdit>(editor, "tColor"), "x");
     }
     QCOMPARE(offered.value(1), QColor(0x0A, 0xBC, 0xDE));
