@@ -602,23 +602,17 @@ void tst_Windows::tabFollowsTheDesignedOrder_data()
     QTest::addColumn<QString>("opener");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("order");
-    QTest::newRow("main") << ""
-                          << "frmMain"
-                          << "tBody tA tTABLE tHR tH tBlank cmdBody cmdA cmdTable cmdHR cmdH "
-                             "cmdCustom cmdAlink cmdAvisited cmdAhover cmdTR cmdTD cmdExit cmdSave "
-                             "cmdAbout previewButton";
-    QTest::newRow("editor") << "cmdTD"
-                            << "frmSelection"
-                            << "cFont tFont cAFont cText tText cAText cPadding tPadding cAPadding "
-                               "cBorder tBorder cABorder cMargin tMargin cAMargin cBackground "
-                               "tBackground cABackground tColor cAColor cmdAddSelection txtHolder "
-                               "cmdClose cmdSelColor";
-    QTest::newRow("heading size") << "cmdH"
-                                  << "frmHSize"
-                                  << "cmbH Command1";
-    QTest::newRow("custom tag") << "cmdCustom"
-                                << "frmCustom"
-                                << "txtName Command1";
+    // clang-format off
+    QTest::newRow("main") << "" << "frmMain" << "tBody tA tTABLE tHR tH tBlank cmdBody cmdA "
+        "cmdTable cmdHR cmdH cmdCustom cmdAlink cmdAvisited cmdAhover cmdTR cmdTD cmdExit cmdSave "
+        "cmdAbout previewButton";
+    QTest::newRow("editor") << "cmdTD" << "frmSelection" << "cFont tFont cAFont cText tText "
+        "cAText cPadding tPadding cAPadding cBorder tBorder cABorder cMargin tMargin cAMargin "
+        "cBackground tBackground cABackground tColor cAColor cmdAddSelection txtHolder cmdClose "
+        "cmdSelColor";
+    QTest::newRow("heading size") << "cmdH" << "frmHSize" << "cmbH Command1";
+    QTest::newRow("custom tag") << "cmdCustom" << "frmCustom" << "txtName Command1";
+    // clang-format on
 }
 
 void tst_Windows::tabFollowsTheDesignedOrder()
