@@ -53,7 +53,7 @@ std::string declarationText(PropertyGroup group, std::string_view subProperty,
                             std::string_view value)
 {
     const GroupInfo& info = groupInfo(group);
-    std::string text(info.stem);
+    std::string text(info.cssStem);
     // The colour stem carries its own colon and no blank follows it.
     if (group != PropertyGroup::Color) {
         text += subProperty;

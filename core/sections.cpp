@@ -6,46 +6,12 @@ namespace rulecraft {
 
 namespace {
 
-struct Route {
-    std::string_view key;
-    Section section;
-};
-
-// Checked in this order; any other key goes to the custom section.
-constexpr auto routes = std::to_array<Route>({
-    {"body", Section::Body},
-    {"a", Section::A},
-    {"alink", Section::A},
-    {"avisited", Section::A},
-    {"ahover", Section::A},
-    {"table", Section::Table},
-    {"tr", Section::Table},
-    {"td", Section::Table},
-    {"hr", Section::HR},
-    {"h1", Section::H},
-    {"h2", Section::H},
-    {"h3", Section::H},
-    {"h4", Section::H},
-    {"h5", Section::H},
-    {"h6", Section::H},
-});
-static_assert(routes.size() == 15);
-
 std::size_t indexOf(Section section)
 {
     return static_cast<std::size_t>(section);
 }
 
 } // namespace
-
-Section sectionForKey(std::string_view key)
-{
-    for (const Route& route : routes) {
-        if (route.key == key)
-            return route.section;
-    }
-    return Section::Blank;
-}
 
 std::string ruleText(std::string_view opener, std::string_view declarations,
                      std::string_view closer)

@@ -40,32 +40,60 @@ inline constexpr std::string_view crlf = "\r\n";
 
 // ---- Tags ----------------------------------------------------------------------------
 
+// In the order of assembly.
+enum class Section { Body, A, Table, HR, H, Blank };
+inline constexpr auto sectionsInOrder = std::to_array<Section>(
+    {Section::Body, Section::A, Section::Table, Section::HR, Section::H, Section::Blank});
+inline constexpr std::size_t sectionCount = sectionsInOrder.size();
+static_assert(sectionCount == 6);
+
 inline constexpr std::string_view tagCloser = " }\r\n";
 
+// One record per tag of the catalogue: the key it is routed by, the selector its rule is
+// written for, and the section that rule is filed in.
 struct CatalogueTag {
-    std::string_view button; // object name of the main window's button that chooses it
     std::string_view key;
-    std::string_view opener;
+    std::string_view selector;
+    Section section;
 };
 
 inline constexpr auto tagCatalogue = std::to_array<CatalogueTag>({
-    {"cmdBody", "body", "body { "},
-    {"cmdA", "a", "a { "},
-    {"cmdAlink", "alink", "a:link { "},
-    {"cmdAvisited", "avisited", "a:visited { "},
-    {"cmdAhover", "ahover", "a:hover { "},
-    {"cmdTable", "table", "table { "},
-    {"cmdTR", "tr", "tr { "},
-    {"cmdTD", "td", "td { "},
-    {"cmdHR", "hr", "hr { "},
+    {"body", "body", Section::Body},
+    {"a", "a", Section::A},
+    {"alink", "a:link", Section::A},
+    {"avisited", "a:visited", Section::A},
+    {"ahover", "a:hover", Section::A},
+    {"table", "table", Section::Table},
+    {"tr", "tr", Section::Table},
+    {"td", "td", Section::Table},
+    {"hr", "hr", Section::HR},
 });
 static_assert(tagCatalogue.size() == 9);
 
+// The catalogue's entry for a key, or none.
+constexpr const CatalogueTag* catalogueTag(std::string_view key)
+{
+    for (const CatalogueTag& tag : tagCatalogue) {
+        if (tag.key == key)
+            return &tag;
+    }
+    return nullptr;
+}
+
+// A heading's key and selector are both "h" and the size; it is filed with the headings.
 inline constexpr auto headingSizes =
     std::to_array<std::string_view>({"1", "2", "3", "4", "5", "6"});
 
 // "h" followed by the size exactly as given.
 std::string headingKey(std::string_view size);
+
+// Routing, from the catalogue and the heading sizes; any other key is a custom selector,
+// filed in the custom section.
+Section sectionForKey(std::string_view key);
+// The selector a key's rule is written for: a custom key is its own selector.
+std::string selectorOf(std::string_view key);
+// The key a selector is chosen by, the way back from selectorOf.
+std::string tagForSelector(std::string_view selector);
 // A selector followed by " { ".
 std::string openerFor(std::string_view selector);
 
@@ -78,8 +106,8 @@ enum class PropertyGroup { Font, Text, Padding, Border, Margin, Background, Colo
 
 struct GroupInfo {
     PropertyGroup group;
-    std::string_view name; // "Font", also the stem of the row's control names
-    std::string_view stem;
+    std::string_view labelStem; // "Font": the row's label and the stem of its control names
+    std::string_view cssStem;   // "font": what its declarations start with
     std::span<const std::string_view> subProperties; // empty for Color
 };
 
@@ -91,15 +119,6 @@ std::string declarationText(PropertyGroup group, std::string_view subProperty,
                             std::string_view value);
 
 // ---- Rules and sections --------------------------------------------------------------
-
-// In the order of assembly.
-enum class Section { Body, A, Table, HR, H, Blank };
-inline constexpr auto sectionsInOrder = std::to_array<Section>(
-    {Section::Body, Section::A, Section::Table, Section::HR, Section::H, Section::Blank});
-inline constexpr std::size_t sectionCount = sectionsInOrder.size();
-static_assert(sectionCount == 6);
-
-Section sectionForKey(std::string_view key);
 
 std::string ruleText(std::string_view opener, std::string_view declarations,
                      std::string_view closer);

@@ -9,6 +9,32 @@ std::string headingKey(std::string_view size)
     return joined({"h", size});
 }
 
+Section sectionForKey(std::string_view key)
+{
+    if (const CatalogueTag* tag = catalogueTag(key))
+        return tag->section;
+    for (std::string_view size : headingSizes) {
+        if (key == headingKey(size))
+            return Section::H;
+    }
+    return Section::Blank;
+}
+
+std::string selectorOf(std::string_view key)
+{
+    const CatalogueTag* tag = catalogueTag(key);
+    return std::string(tag ? tag->selector : key);
+}
+
+std::string tagForSelector(std::string_view selector)
+{
+    for (const CatalogueTag& tag : tagCatalogue) {
+        if (tag.selector == selector)
+            return std::string(tag.key);
+    }
+    return std::string(selector);
+}
+
 std::string openerFor(std::string_view selector)
 {
     return joined({selector, " { "});

@@ -3,6 +3,7 @@
 
 #include "core/stylesheet.h"
 #include "windows/qttext.h"
+#include "windows/session.h"
 
 #include <QColor>
 #include <QColorDialog>
@@ -10,39 +11,12 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QSettings>
-#include <QTemporaryDir>
 
 #include <optional>
-#include <utility>
 
 namespace rulecraft::windows {
 
 namespace {
-
-// Qt's own dialogs keep their history and custom colours in the user's settings and read
-// what other Qt programs left there. The program keeps no settings: before the first dialog
-// it points them at a private folder of the run, in the per-login folder that logging out
-// clears where there is one, else in the temporary folder. Where no such folder can be
-// made, they point below /dev/null, where nothing can ever be written.
-void keepNoSettings()
-{
-    static bool pointed = false;
-    if (std::exchange(pointed, true))
-        return;
-    static std::optional<QTemporaryDir> folder;
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    const QString base = QFileInfo(runtime).isDir() ? runtime : QDir::tempPath();
-    // An empty base would put the folder at the root of the file system.
-    if (QFileInfo(base).isDir())
-        folder.emplace(base + QStringLiteral("/rulecraft-dialogs-XXXXXX"));
-    const QString path =
-        folder && folder->isValid() ? folder->path() : QStringLiteral("/dev/null/none");
-    for (auto format : {QSettings::NativeFormat, QSettings::IniFormat}) {
-        for (auto scope : {QSettings::UserScope, QSettings::SystemScope})
-            QSettings::setPath(format, scope, path);
-    }
-}
 
 // What keeps a path from being saved, said for the user; empty when nothing does.
 QString pathRefusal(const QString& path)
@@ -162,7 +136,7 @@ std::optional<QString> CommonDialog::ShowSave(QWidget* owner, const SaveRequest&
     if (script_) {
         chosen = scriptedSave(request);
     } else {
-        keepNoSettings();
+        Session::keepNoSettings();
         SaveAsDialog dialog(owner, *this, request.flags & Flag::PathMustExist);
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -186,7 +160,7 @@ std::optional<std::uint32_t> CommonDialog::ShowColor(QWidget* owner, Flags flags
     if (script_) {
         chosen = takeFirst(script_->colours);
     } else {
-        keepNoSettings();
+        Session::keepNoSettings();
         QColorDialog dialog(owner);
         dialog.setOption(QColorDialog::DontUseNativeDialog);
         if (flags & Flag::ColorInit)

@@ -47,7 +47,7 @@ public:
     explicit CommonDialog(QObject* parent);
 
     QString FileName;
-    std::uint32_t Color = 0; // red in the lowest byte, then green, then blue
+    std::uint32_t Color = 0; // as colourToHex reads it
 
     std::optional<QString> ShowSave(QWidget* owner, const SaveRequest& request);
     std::optional<std::uint32_t> ShowColor(QWidget* owner, Flags flags);

@@ -4,8 +4,6 @@
 #include "core/modvar.h"
 #include "core/stylesheet.h"
 #include "windows/controls.h"
-#include "windows/frmSelection.h"
-#include "windows/instances.h"
 #include "windows/look.h"
 #include "windows/qttext.h"
 #include "windows/twips.h"
@@ -35,7 +33,7 @@ void frmCustom::Command1_Click()
 {
     const std::string key = toCore(txtName->text());
     setCurrentTag(key, openerFor(key));
-    openWindow<frmSelection>(parentWidget());
+    emit tagChosen();
     close();
 }
 

@@ -7,12 +7,16 @@ class QComboBox;
 
 namespace rulecraft::windows {
 
-// Asks for a heading size, then opens the rule editor for that heading.
+// Asks for a heading size; the rule editor then opens for that heading.
 class frmHSize : public QWidget {
     Q_OBJECT
 
 public:
     explicit frmHSize(QWidget* parent);
+
+signals:
+    // The chosen tag is the current one; the owner opens the rule editor for it.
+    void tagChosen();
 
 private:
     void Form_Load();

@@ -26,46 +26,61 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace rulecraft::windows {
 
 namespace {
 
-struct Caption {
+struct Label {
     const char* name;
-    const char* text;
-    int top;
-};
-
-constexpr auto tagLabels = std::to_array<Caption>({{"Label1", "body:", 360},
-                                                   {"Label2", "a:", 960},
-                                                   {"Label3", "table:", 2280},
-                                                   {"Label4", "hr:", 3360},
-                                                   {"Label5", "h(size):", 3960}});
-
-struct TagButton {
     const char* caption;
     int top;
 };
 
-// The catalogue's buttons, in the catalogue's order: entry i chooses tagCatalogue[i].
-constexpr auto tagButtons = std::to_array<TagButton>({{"Create BODY:", 600},
-                                                      {"Create A:", 1200},
-                                                      {"Create A:link", 1440},
-                                                      {"Create A:visited", 1680},
-                                                      {"Create A:hover", 1920},
-                                                      {"Create TABLE:", 2520},
-                                                      {"Create TR:", 2760},
-                                                      {"Create TD:", 3000},
-                                                      {"Create HR:", 3600}});
-static_assert(tagButtons.size() == tagCatalogue.size());
+constexpr auto tagLabels = std::to_array<Label>({{"Label1", "body:", 360},
+                                                 {"Label2", "a:", 960},
+                                                 {"Label3", "table:", 2280},
+                                                 {"Label4", "hr:", 3360},
+                                                 {"Label5", "h(size):", 3960}});
 
-// In the order of Section, which is the order of assembly; the text is the spoken name.
-constexpr auto sectionBoxPlaces = std::to_array<Caption>({{"tBody", "body section", 360},
-                                                          {"tA", "a section", 1200},
-                                                          {"tTABLE", "table section", 2520},
-                                                          {"tHR", "hr section", 3600},
-                                                          {"tH", "headings section", 4200},
-                                                          {"tBlank", "custom section", 4800}});
+struct TagButton {
+    const CatalogueTag* tag;
+    const char* name;
+    const char* caption;
+    int top;
+};
+
+constexpr auto tagButtons = std::to_array<TagButton>({
+    {catalogueTag("body"), "cmdBody", "Create BODY:", 600},
+    {catalogueTag("a"), "cmdA", "Create A:", 1200},
+    {catalogueTag("alink"), "cmdAlink", "Create A:link", 1440},
+    {catalogueTag("avisited"), "cmdAvisited", "Create A:visited", 1680},
+    {catalogueTag("ahover"), "cmdAhover", "Create A:hover", 1920},
+    {catalogueTag("table"), "cmdTable", "Create TABLE:", 2520},
+    {catalogueTag("tr"), "cmdTR", "Create TR:", 2760},
+    {catalogueTag("td"), "cmdTD", "Create TD:", 3000},
+    {catalogueTag("hr"), "cmdHR", "Create HR:", 3600},
+});
+// Every entry of the catalogue has exactly one button.
+static_assert(std::ranges::all_of(tagCatalogue, [](const CatalogueTag& tag) {
+    return std::ranges::count(tagButtons, &tag, &TagButton::tag) == 1;
+}));
+
+struct SectionBoxPlace {
+    const char* name;
+    const char* spokenName;
+    int top;
+};
+
+// In the order of Section, which is the order of assembly.
+constexpr auto sectionBoxPlaces =
+    std::to_array<SectionBoxPlace>({{"tBody", "body section", 360},
+                                    {"tA", "a section", 1200},
+                                    {"tTABLE", "table section", 2520},
+                                    {"tHR", "hr section", 3600},
+                                    {"tH", "headings section", 4200},
+                                    {"tBlank", "custom section", 4800}});
 static_assert(sectionBoxPlaces.size() == sectionCount);
 
 constexpr int tagColumnLeft = 240;
@@ -112,6 +127,7 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent)
                        "cmdAlink", "cmdAvisited", "cmdAhover",    "cmdTR", "cmdTD", "cmdExit",
                        "cmdSave",  "cmdAbout",    "previewButton"});
     sections_ = std::make_unique<SectionBoxes>(sectionBoxes_);
+    h = new StylesheetBuffer(this);
     CDone = new CommonDialog(this);
     CDone->setObjectName(QStringLiteral("CDone"));
     preview_ = new Preview(this, *sections_, *CDone);
@@ -129,19 +145,16 @@ frmMain::~frmMain() = default;
 void frmMain::buildTagColumn()
 {
     makeLabel(this, "Label8", QStringLiteral("TAG SELECTOR"), twipsRect(120, 120, 1335, 255));
-    for (const Caption& label : tagLabels)
-        makeLabel(this, label.name, QLatin1String(label.text),
+    for (const Label& label : tagLabels)
+        makeLabel(this, label.name, QLatin1String(label.caption),
                   twipsRect(tagColumnLeft, label.top, 1215, 285));
     makeLabel(this, "Label6", QStringLiteral("BLANK (customize):"),
               twipsRect(tagColumnLeft, 4560, 1575, 285));
 
-    for (std::size_t i = 0; i < tagCatalogue.size(); ++i) {
-        const CatalogueTag& tag = tagCatalogue[i];
-        QPushButton* button =
-            makeButton(this, std::string(tag.button).c_str(), QLatin1String(tagButtons[i].caption),
-                       twipsRect(tagColumnLeft, tagButtons[i].top, 1575, 255));
-        connect(button, &QPushButton::clicked, this, [this, &tag] { chooseTag(tag); });
-    }
+    for (const TagButton& button : tagButtons)
+        connect(makeButton(this, button.name, QLatin1String(button.caption),
+                           twipsRect(tagColumnLeft, button.top, 1575, 255)),
+                &QPushButton::clicked, this, [this, &button] { chooseTag(*button.tag); });
     connect(makeButton(this, "cmdH", QStringLiteral("Create H#:"),
                        twipsRect(tagColumnLeft, 4200, 1575, 255)),
             &QPushButton::clicked, this, &frmMain::cmdH_Click);
@@ -162,10 +175,10 @@ void frmMain::buildSectionColumn()
     makeLabel(this, "Label9", QStringLiteral("TAG CONTENTS (current)"),
               twipsRect(sectionLeft, 120, 2655, 255));
     for (std::size_t i = 0; i < sectionBoxes_.size(); ++i) {
-        const Caption& place = sectionBoxPlaces[i];
+        const SectionBoxPlace& place = sectionBoxPlaces[i];
         sectionBoxes_[i] =
             makeTextArea(this, place.name, twipsRect(sectionLeft, place.top, 5535, 525),
-                         QLatin1String(place.text));
+                         QLatin1String(place.spokenName));
     }
 }
 
@@ -180,9 +193,6 @@ void frmMain::buildCommandColumn()
     connect(makeButton(this, "previewButton", QStringLiteral("&Preview"),
                        twipsRect(commandLeft, 1320, 1215, 255)),
             &QPushButton::clicked, this, &frmMain::showPreview);
-    h = new StylesheetBuffer(this);
-    h->setObjectName(QStringLiteral("h"));
-    h->setGeometry(twipsRect(commandLeft, 3720, 1215, 1095));
     connect(makeButton(this, "cmdExit", QStringLiteral("E&xit"),
                        twipsRect(commandLeft, 4920, 1215, 375)),
             &QPushButton::clicked, this, &frmMain::cmdExit_Click);
@@ -210,28 +220,39 @@ void frmMain::Form_Load()
 
 void frmMain::chooseTag(const CatalogueTag& tag)
 {
-    setCurrentTag(tag.key, tag.opener);
-    openWindow<frmSelection>(this);
+    setCurrentTag(tag.key, openerFor(tag.selector));
+    openEditor();
+}
+
+void frmMain::openEditor()
+{
+    frmSelection& editor = openWindow<frmSelection>(this, *sections_, *CDone);
+    connect(&editor, &frmSelection::pendingRuleChanged, preview_, &Preview::pendingRuleChanged,
+            Qt::UniqueConnection);
+    connect(&editor, &frmSelection::ruleCommitted, this, &frmMain::ruleCommitted,
+            Qt::UniqueConnection);
+}
+
+void frmMain::ruleCommitted()
+{
+    preview_->pendingRuleChanged(std::nullopt);
 }
 
 void frmMain::cmdH_Click()
 {
-    openWindow<frmHSize>(this);
+    connect(&openWindow<frmHSize>(this), &frmHSize::tagChosen, this, &frmMain::openEditor,
+            Qt::UniqueConnection);
 }
 
 void frmMain::cmdCustom_Click()
 {
-    openWindow<frmCustom>(this);
+    connect(&openWindow<frmCustom>(this), &frmCustom::tagChosen, this, &frmMain::openEditor,
+            Qt::UniqueConnection);
 }
 
 void frmMain::cmdAbout_Click()
 {
     openWindow<frmAbout>(this);
-}
-
-void frmMain::pendingRuleChanged(std::optional<PendingRule> rule)
-{
-    preview_->pendingRuleChanged(std::move(rule));
 }
 
 void frmMain::showPreview()

@@ -7,7 +7,6 @@
 
 #include <array>
 #include <memory>
-#include <optional>
 
 class QPlainTextEdit;
 
@@ -30,8 +29,6 @@ public:
     SectionSet& sections();
     CommonDialog& commonDialog();
     Preview& preview();
-    // The editor's rule before it is committed, or none once the editor closes.
-    void pendingRuleChanged(std::optional<PendingRule> rule);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -39,6 +36,9 @@ protected:
 private:
     void Form_Load();
     void chooseTag(const CatalogueTag& tag);
+    // Opens the rule editor for the current tag, its pending rule shown by the preview.
+    void openEditor();
+    void ruleCommitted();
     void cmdH_Click();
     void cmdCustom_Click();
     void cmdSave_Click();

@@ -6,8 +6,6 @@
 #include "windows/commondialog.h"
 #include "windows/controls.h"
 #include "windows/declarationsbox.h"
-#include "windows/frmMain.h"
-#include "windows/instances.h"
 #include "windows/look.h"
 #include "windows/qttext.h"
 #include "windows/twips.h"
@@ -33,7 +31,8 @@ std::string rowControlName(std::string_view prefix, std::string_view group)
 
 } // namespace
 
-frmSelection::frmSelection(QWidget* parent) : QWidget(parent, toolWindowFlags)
+frmSelection::frmSelection(QWidget* parent, SectionSet& sections, CommonDialog& dialogs)
+    : QWidget(parent, toolWindowFlags), sections_(sections), CDone(dialogs)
 {
     setObjectName(QStringLiteral("frmSelection"));
 
@@ -78,7 +77,7 @@ void frmSelection::buildPropertyRows()
     for (const GroupInfo& group : propertyGroups()) {
         if (group.group == PropertyGroup::Color)
             continue;
-        const std::string name(group.name);
+        const std::string name(group.labelStem);
         makeLabel(this, ("Label" + std::to_string(labelNumber--)).c_str(),
                   toQt(name) + QLatin1Char(':'), twipsRect(120, top, 1215, 285));
         QComboBox* subProperty =
@@ -143,26 +142,14 @@ void frmSelection::addDeclaration(const Row& row)
 void frmSelection::txtHolder_Change()
 {
     cmdAddSelection->setEnabled(true);
-    announceRule();
-}
-
-void frmSelection::announceRule()
-{
-    frmMain* main = existingInstance<frmMain>();
-    if (!main)
-        return;
-    std::string selector = editOpen_;
-    if (selector.ends_with(" { "))
-        selector.resize(selector.size() - 3);
-    main->pendingRuleChanged(
-        PendingRule{modVar.EditKey, selector, ruleText(editOpen_, txtHolder->text(), editClose_)});
+    emit pendingRuleChanged(PendingRule{modVar.EditKey, selectorOf(modVar.EditKey),
+                                        ruleText(editOpen_, txtHolder->text(), editClose_)});
 }
 
 void frmSelection::closeEvent(QCloseEvent* event)
 {
-    // Committed or dropped, the rule is no longer pending.
-    if (frmMain* main = existingInstance<frmMain>())
-        main->pendingRuleChanged(std::nullopt);
+    if (!committed_)
+        emit pendingRuleChanged(std::nullopt);
     QWidget::closeEvent(event);
 }
 
@@ -175,21 +162,16 @@ void frmSelection::cmdAddSelection_Click()
 void frmSelection::storeSelection(const std::string& key, const std::string& declarations)
 {
     modVar.LastRule = ruleText(editOpen_, declarations, editClose_);
-    if (frmMain* main = existingInstance<frmMain>())
-        fileRule(main->sections(), key, modVar.LastRule);
+    fileRule(sections_, key, modVar.LastRule);
+    committed_ = true;
+    emit ruleCommitted();
 }
 
 void frmSelection::cmdSelColor_Click()
 {
-    frmMain* main = existingInstance<frmMain>();
-    if (!main)
-        return;
-    CommonDialog& CDone = main->commonDialog();
-    const std::optional<std::uint32_t> chosen =
-        CDone.ShowColor(this, CommonDialog::Flag::ColorInit);
-    if (!chosen)
-        return;
-    tColor->setText(toQt(colourToHex(CDone.Color)));
+    if (const std::optional<std::uint32_t> chosen =
+            CDone.ShowColor(this, CommonDialog::Flag::ColorInit))
+        tColor->setText(toQt(colourToHex(*chosen)));
 }
 
 } // namespace rulecraft::windows

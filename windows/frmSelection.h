@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/stylesheet.h"
+
 #include <QWidget>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,21 +13,25 @@ class QComboBox;
 class QLineEdit;
 class QPushButton;
 
-namespace rulecraft {
-enum class PropertyGroup;
-}
-
 namespace rulecraft::windows {
 
+class CommonDialog;
 class DeclarationsBox;
 
 // The rule editor: seven property rows whose Add buttons collect declarations in the
-// holder, and Add Selection, which commits the rule into the main window.
+// holder, and Add Selection, which commits the rule into the sections it was made with.
 class frmSelection : public QWidget {
     Q_OBJECT
 
 public:
-    explicit frmSelection(QWidget* parent);
+    frmSelection(QWidget* parent, SectionSet& sections, CommonDialog& dialogs);
+
+signals:
+    // The rule as Add Selection would commit it now; none once the editor closes without
+    // committing it.
+    void pendingRuleChanged(const std::optional<PendingRule>& rule);
+    // The rule is filed in the sections and pending no more.
+    void ruleCommitted();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -42,17 +49,18 @@ private:
     void cmdAddSelection_Click();
     void cmdSelColor_Click();
     void storeSelection(const std::string& key, const std::string& declarations);
-    // Tells the main window the rule as Add Selection would commit it now.
-    void announceRule();
 
     void buildPropertyRows();
     void buildColourRow();
 
+    SectionSet& sections_;
+    CommonDialog& CDone;
     std::vector<Row> rows_;
     // The opener and closer of the tag captured with EditKey, so that the rule written
     // matches the heading the user sees and the section it is filed in.
     std::string editOpen_;
     std::string editClose_;
+    bool committed_ = false;
     DeclarationsBox* txtHolder = nullptr;
     QPushButton* cmdAddSelection = nullptr;
     QLineEdit* tColor = nullptr;

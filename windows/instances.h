@@ -22,15 +22,16 @@ template <typename Window> Window* existingInstance()
 }
 
 // A window belongs to its owner and goes when the owner goes: the main window owns the
-// others, and owns nothing itself.
-template <typename Window> Window& openWindow(QWidget* owner)
+// others, and owns nothing itself. What else a window is made with is handed to it only
+// when it is made.
+template <typename Window, typename... Made> Window& openWindow(QWidget* owner, Made&... made)
 {
     QPointer<Window>& instance = sharedInstance<Window>();
     // A closed window waits hidden for its deferred deletion; it is already gone.
     if (instance && instance->isHidden())
         instance = nullptr;
     if (!instance) {
-        instance = new Window(owner);
+        instance = new Window(owner, made...);
         instance->setAttribute(Qt::WA_DeleteOnClose);
     }
     instance->show();

@@ -1,13 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "windows/endsignals.h"
 #include "windows/frmMain.h"
 #include "windows/instances.h"
 #include "windows/look.h"
+#include "windows/session.h"
 
 #include <QApplication>
-
-#include <cstdlib>
-#include <filesystem>
 
 #include <sys/resource.h>
 
@@ -18,13 +15,6 @@ int main(int, char* argv[])
     char fallbackName[] = "rulecraft";
     int argumentCount = 1;
     char* arguments[] = {argv[0] ? argv[0] : fallbackName, nullptr};
-    // Where the login has no runtime folder, Qt makes one in the temporary folder; a TMPDIR
-    // that names no folder would have it made at the root of the file system instead.
-    if (const char* temporary = std::getenv("TMPDIR")) {
-        std::error_code unreadable;
-        if (!std::filesystem::is_directory(temporary, unreadable))
-            unsetenv("TMPDIR");
-    }
     // Connections to the preview count against the open files, so the usual soft limit of
     // 1,024 is raised to the hard one, as long-running desktop programs do: the windows'
     // own pipes and the dialogs never starve.
@@ -33,13 +23,16 @@ int main(int, char* argv[])
         files.rlim_cur = files.rlim_max;
         setrlimit(RLIMIT_NOFILE, &files);
     }
+    // Made before the application and ended after it, so that nothing Qt writes as it ends
+    // lands outside the session's private folder.
+    rulecraft::windows::Session session;
     QApplication app(argumentCount, arguments);
     // The desktop entry's name lets a Wayland compositor match the windows to it; the
     // version is the project's, from CMake.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.rulecraft.Rulecraft"));
     QCoreApplication::setApplicationVersion(QStringLiteral(RULECRAFT_VERSION));
     rulecraft::windows::applyApplicationLook();
-    rulecraft::windows::openWindow<rulecraft::windows::frmMain>(nullptr);
-    rulecraft::windows::endOnTerminationSignals();
+    session.endOnTerminationSignals(
+        &rulecraft::windows::openWindow<rulecraft::windows::frmMain>(nullptr));
     return app.exec();
 }

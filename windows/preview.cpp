@@ -40,9 +40,7 @@ QUrl Preview::address() const
 {
     if (!server_)
         return {};
-    return QUrl(QStringLiteral("http://127.0.0.1:%1/%2/")
-                    .arg(server_->port())
-                    .arg(QString::fromLatin1(token_)));
+    return QUrl(QString::fromLatin1("http://" + server_->authority() + '/' + token_ + '/'));
 }
 
 void Preview::open()
@@ -124,7 +122,7 @@ std::optional<PreviewServer::Page> Preview::pageAt(const QByteArray& path)
     if (name == "style.css")
         return PreviewServer::Page{"text/css; charset=windows-1252", stylesheet()};
     if (name == "version")
-        return PreviewServer::Page{"text/plain; charset=utf-8", versions()};
+        return PreviewServer::Page{"text/plain; charset=utf-8", stamps()};
     return std::nullopt;
 }
 
@@ -139,7 +137,7 @@ void Preview::refreshSamples()
 
 // The stamps of the sheet and the page, whether a pending rule is shown, and on a line of
 // its own that rule's selector.
-QByteArray Preview::versions()
+QByteArray Preview::stamps()
 {
     if (!sinceChange_.isValid() || sinceChange_.elapsed() >= stillMs) {
         refreshSamples();

@@ -48,7 +48,7 @@ private:
     std::optional<PreviewServer::Page> pageAt(const QByteArray& path);
     QByteArray page();
     QByteArray stylesheet();
-    QByteArray versions();
+    QByteArray stamps();
     void refreshSamples();
     void noteChange(bool samplesMayChange);
     // The sections as the page shows them: with the pending rule filed into a copy.

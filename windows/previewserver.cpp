@@ -109,7 +109,7 @@ private:
             return send(413, "No request body is taken\n", true, true);
         // A page elsewhere may reach this port through a name that it makes point here;
         // its requests carry that name.
-        if (hosts != QList<QByteArray>{"127.0.0.1:" + QByteArray::number(server_.port())})
+        if (hosts != QList<QByteArray>{server_.authority()})
             return send(403, "Forbidden\n", true, closeAfter);
         const QByteArray& method = request[0];
         const bool withBody = method == "GET";
@@ -198,6 +198,11 @@ PreviewServer::PreviewServer(QObject* parent, Pages pages, Limits limits)
 bool PreviewServer::listen()
 {
     return listener_->listen(QHostAddress::LocalHost, 0);
+}
+
+QByteArray PreviewServer::authority() const
+{
+    return "127.0.0.1:" + QByteArray::number(port());
 }
 
 quint16 PreviewServer::port() const

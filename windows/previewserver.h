@@ -54,6 +54,8 @@ public:
     // On 127.0.0.1, at a port the system picks; false when none can be had.
     bool listen();
     quint16 port() const;
+    // The address and port, as a browser names them in its Host header.
+    QByteArray authority() const;
     int connectionCount() const { return connections_; }
 
 private:

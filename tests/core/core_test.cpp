@@ -29,16 +29,29 @@ using namespace rulecraft;
 namespace fs = std::filesystem;
 using Texts = std::pair<std::string, std::string>;
 
-// What the walk of the windows does not reach: keys no button or list makes, and
-// malformed UTF-8.
-TEST(Rules, routingOfUnusualKeysAndCodePage)
+// Both ways between key and selector, and keys no button or list makes.
+TEST(Rules, routingAndSelectors)
 {
-    const std::pair<std::string, Section> routes[] = {
-        {"Body", Section::Blank}, {"h", Section::Blank},     {"h7", Section::Blank},
-        {"h0", Section::Blank},   {"body ", Section::Blank}, {"", Section::Blank}};
-    for (const auto& [key, section] : routes)
+    struct Tag {
+        std::string key, selector;
+        Section section;
+    };
+    // clang-format off
+    const Tag tags[] = {{"ahover", "a:hover", Section::A}, {"avisited", "a:visited", Section::A},
+        {"td", "td", Section::Table}, {"h6", "h6", Section::H}, {"p.note", "p.note", Section::Blank},
+        {"Body", "Body", Section::Blank}, {"h", "h", Section::Blank}, {"h7", "h7", Section::Blank},
+        {"h0", "h0", Section::Blank}, {"body ", "body ", Section::Blank}, {"", "", Section::Blank}};
+    // clang-format on
+    for (const auto& [key, selector, section] : tags) {
         EXPECT_EQ(sectionForKey(key), section) << '"' << key << '"';
-    // Well-formed characters are the fuzzer's, against glibc's own converter.
+        EXPECT_EQ(selectorOf(key), selector);
+        EXPECT_EQ(tagForSelector(selector), key);
+    }
+}
+
+// Malformed UTF-8; well-formed characters are the fuzzer's, against glibc's own converter.
+TEST(Rules, codePageOfMalformedText)
+{
     const Texts bytes[] = {{"\x80|x\xE2\x82", "?|x??"},         // stray and cut short
                            {"\xC0\xAF|\xED\xA0\x80", "??|???"}, // overlong, a surrogate
                            {std::string("a\0b", 3), std::string("a\0b", 3)}};
