@@ -126,6 +126,7 @@ constexpr std::string_view tokens[] = {
     "\xE6\xBC\xA2", "\r", "\n", "\t", ":", "x", "body { }\r\n", "a:hover { }\r\n", "td { }\r\n",
     "hr { }\r\n", "h3 { }\r\n", "p { }\r\n", "/* c */\r\n"};
 // clang-format on
+constexpr std::size_t lineBreak = 26, firstWholeRule = 36, comment = 42;
 
 class Sections final : public rulecraft::SectionSet {
 public:
@@ -163,15 +164,24 @@ void savedSectionsOpenBack(std::string_view bytes)
 {
     rulecraft::SectionTexts texts;
     std::size_t section = 5;
+    // A section of whole rules of its own, with comments and blank lines, must come back
+    // whatever the check below says: a whole rule goes to its own section.
+    std::array<bool, 6> pure{true, true, true, true, true, true};
     for (const char b : bytes) {
+        const std::size_t token = std::uint8_t(b) % std::size(tokens);
         if (std::uint8_t(b) >= 0xF8)
             section = (std::uint8_t(b) - 0xF8u) % texts.size();
+        else if (token >= firstWholeRule && token < firstWholeRule + texts.size())
+            texts[token - firstWholeRule] += tokens[token];
         else
-            texts[section] += tokens[std::uint8_t(b) % std::size(tokens)];
+            texts[section] += tokens[token],
+                pure[section] = pure[section] && (token == lineBreak || token == comment);
     }
     for (std::size_t i = 0; i < texts.size(); ++i) {
         rulecraft::SectionTexts alone;
         alone[i] = texts[i];
+        if (pure[i] && texts[i].ends_with(" }\r\n"))
+            continue;
         if (!texts[i].ends_with(rulecraft::crlf) || texts[i].ends_with("\r\n\r\n") ||
             texts[i].find_first_not_of(rulecraft::crlf) == std::string::npos ||
             opened(savedFile(alone)) != alone)
