@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The one code page a stylesheet is saved in, from the UTF-8 the rest of the program speaks.
+#include "core/codepage.h"
 #include "core/stylesheet.h"
 
 #include <algorithm>
@@ -11,12 +12,6 @@
 namespace rulecraft {
 
 namespace {
-
-// Windows-1252 bytes 0x80 to 0x9F; 0 where the code page leaves the byte undefined.
-constexpr std::array<char32_t, 32> cp1252High{
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 constexpr char unmappable = '?';
 

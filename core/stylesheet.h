@@ -24,6 +24,8 @@
 // Every operation here is pure but pathProblem, which looks at the file system, and the
 // writer, which changes only the file it is given and, while it works, a new file beside it;
 // both are in stylesheet_file.cpp, the one unit that uses POSIX.
+// Opening reads a file back into the six sections (opening.h), the reading itself in
+// stylesheet_open.cpp.
 // Every text is UTF-8 and every line break is CR LF.
 
 #include <array>

@@ -1,18 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The text path of a Save, from a box's raw text to the file's bytes, and the reading of a
 // line edit, against Qt's own converter and glibc's iconv. After the first, each input byte
-// is one UTF-16 unit of the box: ASCII and Latin-1 as they are; 0x80 to 0x9F the character Windows-1252 gives the byte
-// (as iconv reads it, the C1 control where it gives none); from 0xF0 one of the units where
-// conversions break (separators, both halves of a surrogate pair, the edges of UTF-8's
-// lengths). Most inputs are that short box, which keeps the search quick; a first byte of
-// 0xFF repeats the rest past 64 Ki units, across every edge of the text path's pieces (16 Ki
+// is one UTF-16 unit of the box: ASCII and Latin-1 as they are; 0x80 to 0x9F the character
+// Windows-1252 gives the byte (as iconv reads it, the C1 control where it gives none); from 0xF0
+// one of the units where conversions break (separators, both halves of a surrogate pair, the edges
+// of UTF-8's lengths). Most inputs are that short box, which keeps the search quick; a first byte
+// of 0xFF repeats the rest past 64 Ki units, across every edge of the text path's pieces (16 Ki
 // units), so that a pair falls across each edge in turn. The writer's pieces of 64 KiB are
 // the unit tests' to cross.
+// The same bytes are also opened as a file, against Qt's UTF-8 and iconv's Windows-1252, and
+// made into six sections of rules whose saved file must open back into them.
+#include "core/opening.h"
 #include "core/stylesheet.h"
 #include "windows/qttext.h"
 
 #include <QList>
 #include <QString>
+#include <QStringDecoder>
 
 #include <array>
 #include <cstdlib>
@@ -68,12 +72,136 @@ std::string asCharacters(const QList<uint>& characters)
         .toStdString();
 }
 
+// The text Open should make of bytes without NUL: Qt's UTF-8 where it finds no error, else
+// iconv's Windows-1252 with U+FFFD for the bytes it refuses; every line break CR LF.
+QString expectedOpenText(QByteArrayView bytes, std::size_t& undefined)
+{
+    static const iconv_t decoder = iconv_open("WCHAR_T", "CP1252");
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QString text = utf8(bytes);
+    undefined = 0;
+    if (utf8.hasError()) {
+        text.clear();
+        for (const char b : bytes) {
+            const char32_t c = through(decoder, std::uint8_t(b), 1, 4, 0xFFFD);
+            undefined += c == 0xFFFD;
+            text += QString::fromUcs4(&c, 1);
+        }
+    }
+    return text.replace(QLatin1String("\r\n"), QLatin1String("\n"))
+        .replace(u'\r', u'\n')
+        .replace(QLatin1String("\n"), QLatin1String("\r\n"));
+}
+
+// Any bytes open, as the independent readers read them, and every character but a line
+// break lands in exactly one section.
+void opensLosingNothing(std::string_view bytes)
+{
+    const rulecraft::DecodedText decoded = rulecraft::decodeStylesheet(bytes);
+    check(decoded.ok == (bytes.find('\0') == std::string_view::npos));
+    if (!decoded.ok)
+        return;
+    std::size_t undefined = 0;
+    check(decoded.text ==
+          expectedOpenText(QByteArrayView(bytes.data(), qsizetype(bytes.size())), undefined)
+              .toStdString());
+    check(decoded.undefinedBytes == undefined);
+    std::array<long, 256> count{};
+    for (const char c : decoded.text)
+        ++count[std::uint8_t(c)];
+    for (const std::string& section : rulecraft::splitIntoSections(decoded.text)) {
+        for (const char c : section)
+            --count[std::uint8_t(c)];
+    }
+    count['\r'] = count['\n'] = 0;
+    check(count == std::array<long, 256>{});
+}
+
+// Pieces of rules, so that a few bytes make sections that route to themselves.
+// clang-format off
+constexpr std::string_view tokens[] = {
+    "body", "a", "a:link", "a:visited", "a:hover", "table", "tr", "td", "hr", "h1", "h6", "h7",
+    "p.note", "h1, h2", "@media print", "@import x;", " ", "{", "}", "{ color: red; }\r\n", "\"",
+    "'", "/*", "*/", "\\", ";", "\r\n", "\xC3\xA9", "\xE2\x82\xAC", "\xC3\x83\xC2\xA9",
+    "\xE6\xBC\xA2", "\r", "\n", "\t", ":", "x", "body { }\r\n", "a:hover { }\r\n", "td { }\r\n",
+    "hr { }\r\n", "h3 { }\r\n", "p { }\r\n", "/* c */\r\n"};
+// clang-format on
+constexpr std::size_t lineBreak = 26, firstWholeRule = 36, comment = 42;
+
+class Sections final : public rulecraft::SectionSet {
+public:
+    explicit Sections(const rulecraft::SectionTexts& texts) : texts_(texts) {}
+    void appendTextTo(rulecraft::Section section, std::string& out) const override
+    {
+        out += texts_[std::size_t(section)];
+    }
+    void replace(rulecraft::Section, std::string_view) override {}
+    void append(rulecraft::Section, std::string_view) override {}
+
+private:
+    const rulecraft::SectionTexts& texts_;
+};
+
+std::string savedFile(const rulecraft::SectionTexts& texts)
+{
+    std::string stylesheet, bytes;
+    rulecraft::assembleStylesheet(Sections(texts), stylesheet);
+    rulecraft::forEachFilePiece(stylesheet, [&](std::string_view piece) {
+        bytes += piece;
+        return true;
+    });
+    return bytes;
+}
+
+rulecraft::SectionTexts opened(std::string_view bytes)
+{
+    return rulecraft::splitIntoSections(rulecraft::decodeStylesheet(bytes).text);
+}
+
+// Six sections, each kept only where it is rules of its own that, saved alone, open back
+// into it; then what Save writes for all six opens back into them, and saves the same.
+void savedSectionsOpenBack(std::string_view bytes)
+{
+    rulecraft::SectionTexts texts;
+    std::size_t section = 5;
+    // A section of whole rules of its own, with comments and blank lines, must come back
+    // whatever the check below says: a whole rule goes to its own section.
+    std::array<bool, 6> pure{true, true, true, true, true, true};
+    for (const char b : bytes) {
+        const std::size_t token = std::uint8_t(b) % std::size(tokens);
+        if (std::uint8_t(b) >= 0xF8)
+            section = (std::uint8_t(b) - 0xF8u) % texts.size();
+        else if (token >= firstWholeRule && token < firstWholeRule + texts.size())
+            texts[token - firstWholeRule] += tokens[token];
+        else
+            texts[section] += tokens[token],
+                pure[section] = pure[section] && (token == lineBreak || token == comment);
+    }
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        rulecraft::SectionTexts alone;
+        alone[i] = texts[i];
+        if (pure[i] && texts[i].ends_with(" }\r\n"))
+            continue;
+        if (!texts[i].ends_with(rulecraft::crlf) || texts[i].ends_with("\r\n\r\n") ||
+            texts[i].find_first_not_of(rulecraft::crlf) == std::string::npos ||
+            opened(savedFile(alone)) != alone)
+            texts[i].clear();
+    }
+    const std::string file = savedFile(texts);
+    const rulecraft::SectionTexts back = opened(file);
+    check(back == texts);
+    check(savedFile(back) == file);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     if (size < 2)
         return 0;
+    const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
+    opensLosingNothing(input);
+    savedSectionsOpenBack(input);
     QString box(qsizetype(size - 1), Qt::Uninitialized);
     for (qsizetype i = 0; i < box.size(); ++i)
         box[i] = unitOf(data[1 + std::size_t(i)]);

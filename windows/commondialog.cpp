@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include <optional>
 
@@ -152,6 +153,44 @@ std::optional<QString> CommonDialog::ShowSave(QWidget* owner, const SaveRequest&
     if (chosen)
         FileName = *chosen;
     return chosen;
+}
+
+std::optional<QString> CommonDialog::ShowOpen(QWidget* owner, const QStringList& filters)
+{
+    if (script_)
+        return takeFirst(script_->opens);
+    Session::keepNoSettings();
+    QFileDialog dialog(owner);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(filters);
+    startAt(dialog, FileName);
+    const bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+    giveKeysBack(owner);
+    if (!chosen)
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+bool CommonDialog::confirm(QWidget* owner, const QString& text, const QString& yes)
+{
+    if (script_) {
+        script_->messages.append(text);
+        if (script_->confirmations.empty())
+            return false;
+        const bool answer = script_->confirmations.front();
+        script_->confirmations.pop_front();
+        return answer;
+    }
+    QMessageBox box(QMessageBox::Question, tr("Rulecraft"), text, QMessageBox::NoButton, owner);
+    QPushButton* replace = box.addButton(yes, QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    giveKeysBack(owner);
+    return box.clickedButton() == replace;
 }
 
 std::optional<std::uint32_t> CommonDialog::ShowColor(QWidget* owner, Flags flags)

@@ -2,9 +2,9 @@
 #pragma once
 
 // The common dialog component: one object, owned by the main window, that shows the modal
-// Save As and Colour dialogs and the program's warnings. A command asks with a request and
-// gets the choice back, or nothing when the user cancelled; the file name and the colour
-// carry over from one use to the next.
+// Save As, Open and Colour dialogs, the program's warnings and its one question. A command asks
+// with a request and gets the choice back, or nothing when the user cancelled; the file name and
+// the colour carry over from one use to the next.
 
 #include <QFlags>
 #include <QObject>
@@ -40,6 +40,8 @@ public:
     // (nothing is Cancel; no answer left is Cancel too) and each message is kept, not shown.
     struct Script {
         std::deque<std::optional<QString>> saves;
+        std::deque<std::optional<QString>> opens;
+        std::deque<bool> confirmations; // true is the question's yes
         std::deque<std::optional<std::uint32_t>> colours;
         QStringList messages;
     };
@@ -50,8 +52,13 @@ public:
     std::uint32_t Color = 0; // as colourToHex reads it
 
     std::optional<QString> ShowSave(QWidget* owner, const SaveRequest& request);
+    // Qt's Open dialog with Save's file types; FileName is left to the caller, who sets it
+    // once the file has been read.
+    std::optional<QString> ShowOpen(QWidget* owner, const QStringList& filters);
     std::optional<std::uint32_t> ShowColor(QWidget* owner, Flags flags);
     void warn(QWidget* owner, const QString& text);
+    // Asks before something is lost: yes, or the default Cancel.
+    bool confirm(QWidget* owner, const QString& text, const QString& yes);
 
     void setScript(Script* script) { script_ = script; }
 

@@ -2,6 +2,7 @@
 #include "windows/frmMain.h"
 
 #include "core/modvar.h"
+#include "core/opening.h"
 #include "core/stylesheet.h"
 #include "windows/commondialog.h"
 #include "windows/controls.h"
@@ -19,12 +20,18 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDate>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLocale>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 
 #include <algorithm>
 
@@ -105,6 +112,17 @@ public:
     BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
+// The one local .css file a drag carries, if that is what it carries.
+std::optional<QString> droppedStylesheet(const QMimeData* data)
+{
+    if (!data || data->urls().size() != 1 || !data->urls().constFirst().isLocalFile())
+        return std::nullopt;
+    const QString path = data->urls().constFirst().toLocalFile();
+    if (QFileInfo(path).suffix().compare(QLatin1String("css"), Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    return path;
+}
+
 // Today's date in the user's short date format, without a time.
 QString shortDateToday()
 {
@@ -122,10 +140,10 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent)
     buildTagColumn();
     buildSectionColumn();
     buildCommandColumn();
-    setTabChain(this, {"tBody",    "tA",          "tTABLE",       "tHR",   "tH",    "tBlank",
-                       "cmdBody",  "cmdA",        "cmdTable",     "cmdHR", "cmdH",  "cmdCustom",
-                       "cmdAlink", "cmdAvisited", "cmdAhover",    "cmdTR", "cmdTD", "cmdExit",
-                       "cmdSave",  "cmdAbout",    "previewButton"});
+    setTabChain(this, {"tBody",    "tA",          "tTABLE",    "tHR",          "tH",    "tBlank",
+                       "cmdBody",  "cmdA",        "cmdTable",  "cmdHR",        "cmdH",  "cmdCustom",
+                       "cmdAlink", "cmdAvisited", "cmdAhover", "cmdTR",        "cmdTD", "cmdExit",
+                       "cmdSave",  "cmdOpen",     "cmdAbout",  "previewButton"});
     sections_ = std::make_unique<SectionBoxes>(sectionBoxes_);
     h = new StylesheetBuffer(this);
     CDone = new CommonDialog(this);
@@ -134,6 +152,11 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent)
     for (Section section : sectionsInOrder)
         connect(sectionBoxes_[static_cast<std::size_t>(section)], &QPlainTextEdit::textChanged,
                 preview_, [this, section] { preview_->sectionChanged(section); });
+
+    // A .css file dropped on a box opens, where the box would paste its name.
+    setAcceptDrops(true);
+    for (QPlainTextEdit* box : sectionBoxes_)
+        box->viewport()->installEventFilter(this);
 
     placeClientArea(this, twipsRect(60, 450, 8925, 5340));
     sectionBoxes_[0]->setFocus();
@@ -187,6 +210,16 @@ void frmMain::buildCommandColumn()
     connect(makeButton(this, "cmdSave", QStringLiteral("&Save"),
                        twipsRect(commandLeft, 120, 1215, 495)),
             &QPushButton::clicked, this, &frmMain::cmdSave_Click);
+    QPushButton* cmdOpen = makeButton(this, "cmdOpen", QStringLiteral("&Open"),
+                                      twipsRect(commandLeft, 660, 1215, 255));
+    connect(cmdOpen, &QPushButton::clicked, this, &frmMain::cmdOpen_Click);
+    // Qt hands an active tool window's unclaimed shortcuts to its parent; like the access
+    // keys, Ctrl+O acts only while this window is the active one.
+    connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, cmdOpen,
+            [this, cmdOpen] {
+                if (isActiveWindow())
+                    cmdOpen->click();
+            });
     connect(makeButton(this, "cmdAbout", QStringLiteral("&About"),
                        twipsRect(commandLeft, 960, 1215, 255)),
             &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
@@ -279,7 +312,92 @@ void frmMain::cmdSave_Click()
         CDone->warn(this, tr("The stylesheet was not saved.\n\n%1").arg(toQt(written.reason)));
         return;
     }
+    markWritten();
     setWindowTitle(toQt(savedTitle(modVar.AppVersion, toCore(shortDateToday()))));
+}
+
+void frmMain::cmdOpen_Click()
+{
+    if (const std::optional<QString> path = CDone->ShowOpen(this, saveRequest.filters))
+        openFile(*path);
+}
+
+bool frmMain::openFile(const QString& path)
+{
+    OpenResult opened;
+    {
+        BusyCursor busy;
+        opened = openStylesheet(QFile::encodeName(path).toStdString());
+    }
+    if (!opened.ok) {
+        CDone->warn(this, tr("The stylesheet was not opened.\n\n%1").arg(toQt(opened.reason)));
+        return false;
+    }
+    const QString shown = QDir::toNativeSeparators(path);
+    if (holdsUnwrittenText() &&
+        !CDone->confirm(
+            this,
+            tr("The sections hold text that was neither saved nor opened.\n\nReplace it with %1?")
+                .arg(shown),
+            tr("&Replace")))
+        return false;
+    {
+        BusyCursor busy;
+        for (Section section : sectionsInOrder)
+            sections_->replace(section, opened.sections[static_cast<std::size_t>(section)]);
+    }
+    markWritten();
+    CDone->FileName = QFileInfo(path).absoluteFilePath();
+    setWindowTitle(QStringLiteral("Rulecraft V1 :: %1").arg(QFileInfo(path).fileName()));
+    if (opened.undefinedBytes > 0)
+        CDone->warn(this, tr("%1 was read as Windows-1252. %n byte(s) that the code page leaves "
+                             "undefined now read U+FFFD (\uFFFD).",
+                             nullptr, static_cast<int>(opened.undefinedBytes))
+                              .arg(shown));
+    return true;
+}
+
+// A box Save or Open filled is not modified until the user or a commit changes it.
+bool frmMain::holdsUnwrittenText() const
+{
+    return std::ranges::any_of(sectionBoxes_, [](const QPlainTextEdit* box) {
+        return box->document()->isModified() && !box->document()->isEmpty();
+    });
+}
+
+void frmMain::markWritten()
+{
+    for (QPlainTextEdit* box : sectionBoxes_)
+        box->document()->setModified(false);
+}
+
+void frmMain::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (droppedStylesheet(event->mimeData()))
+        event->acceptProposedAction();
+}
+
+void frmMain::dropEvent(QDropEvent* event)
+{
+    if (const std::optional<QString> path = droppedStylesheet(event->mimeData())) {
+        event->acceptProposedAction();
+        openFile(*path);
+    }
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
+        event->type() == QEvent::Drop) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (const std::optional<QString> path = droppedStylesheet(drop->mimeData())) {
+            drop->acceptProposedAction();
+            if (event->type() == QEvent::Drop)
+                openFile(*path);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void frmMain::cmdExit_Click()

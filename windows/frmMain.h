@@ -8,6 +8,8 @@
 #include <array>
 #include <memory>
 
+class QDragEnterEvent;
+class QDropEvent;
 class QPlainTextEdit;
 
 namespace rulecraft::windows {
@@ -29,9 +31,15 @@ public:
     SectionSet& sections();
     CommonDialog& commonDialog();
     Preview& preview();
+    // Replaces the sections with a stylesheet file, asking first where they hold text no
+    // Save or Open wrote; false, with nothing changed, on Cancel or any failure.
+    bool openFile(const QString& path);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Form_Load();
@@ -42,6 +50,9 @@ private:
     void cmdH_Click();
     void cmdCustom_Click();
     void cmdSave_Click();
+    void cmdOpen_Click();
+    bool holdsUnwrittenText() const;
+    void markWritten();
     void cmdAbout_Click();
     void showPreview();
     void cmdExit_Click();

@@ -5,13 +5,65 @@
 #include "windows/session.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QStringList>
+
+#include <cstdio>
 
 #include <sys/resource.h>
 
-int main(int, char* argv[])
+namespace {
+
+struct CommandLine {
+    QString file;
+    int exitStatus = -1; // set where the program ends before its window
+};
+
+// Only the program's own options: Qt reads none of these arguments. Parsed before Qt's
+// application exists, so that --help works without a display.
+CommandLine readCommandLine(int argc, char* argv[])
 {
-    // The program has no command line, so Qt is given none either: no -stylesheet,
-    // -style, -platform or -reverse from whoever starts it.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    if (arguments.isEmpty())
+        arguments.append(QStringLiteral("rulecraft"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Writes CSS by point and click."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A stylesheet to open."),
+                                 QStringLiteral("[file]"));
+    CommandLine line;
+    if (!parser.parse(arguments) || parser.positionalArguments().size() > 1) {
+        const QString error = parser.positionalArguments().size() > 1
+                                  ? QStringLiteral("Only one file can be opened.")
+                                  : parser.errorText();
+        std::fprintf(stderr, "rulecraft: %s\nTry 'rulecraft --help'.\n", qPrintable(error));
+        line.exitStatus = 2;
+    } else if (parser.isSet(help)) {
+        std::fputs(qPrintable(parser.helpText().replace(arguments.constFirst(),
+                                                        QStringLiteral("rulecraft"))),
+                   stdout);
+        line.exitStatus = 0;
+    } else if (parser.isSet(version)) {
+        std::printf("rulecraft %s\n", RULECRAFT_VERSION);
+        line.exitStatus = 0;
+    } else if (!parser.positionalArguments().isEmpty()) {
+        line.file = parser.positionalArguments().constFirst();
+    }
+    return line;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const CommandLine line = readCommandLine(argc, argv);
+    if (line.exitStatus >= 0)
+        return line.exitStatus;
+    // Qt is given no arguments: no -stylesheet, -style, -platform or -reverse from whoever
+    // starts it.
     char fallbackName[] = "rulecraft";
     int argumentCount = 1;
     char* arguments[] = {argv[0] ? argv[0] : fallbackName, nullptr};
@@ -32,7 +84,11 @@ int main(int, char* argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("org.rulecraft.Rulecraft"));
     QCoreApplication::setApplicationVersion(QStringLiteral(RULECRAFT_VERSION));
     rulecraft::windows::applyApplicationLook();
-    session.endOnTerminationSignals(
-        &rulecraft::windows::openWindow<rulecraft::windows::frmMain>(nullptr));
+    auto& window = rulecraft::windows::openWindow<rulecraft::windows::frmMain>(nullptr);
+    session.endOnTerminationSignals(&window);
+    // Once the window is up, so that a refusal is shown over it.
+    if (!line.file.isEmpty())
+        QMetaObject::invokeMethod(
+            &window, [&window, file = line.file] { window.openFile(file); }, Qt::QueuedConnection);
     return app.exec();
 }

@@ -28,10 +28,12 @@
 #include <QDate>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -39,16 +41,19 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QStringDecoder>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <future>
 #include <map>
 #include <random>
+#include <ranges>
 
 #include <netinet/in.h>
 #include <sys/resource.h>
@@ -278,9 +283,13 @@ struct Model {
     std::map<QString, std::string> files;
     std::map<QString, bool> readOnly;
     bool saved = false;
+    QString opened;         // the file an Open read last, named in the title
+    bool unwritten[6] = {}; // changed since a Save or Open wrote the section
+    QString broken;         // what an action found wrong beyond what is compared
     qsizetype messages = 0;
     // What the body section held before a body commit, and the step of that commit.
     std::string bodyBefore;
+    bool bodyWasUnwritten = false;
     int bodyCommitStep = -1;
 
     void chooseTag(const std::string& key, const std::string& opener)
@@ -313,6 +322,7 @@ private slots:
     void keysPressOnlyTheirOwnWindowsButtons_data();
     void keysPressOnlyTheirOwnWindowsButtons();
     void saveAsSession();
+    void droppedStylesheetOpens();
     void colourSession();
     void previewServesWhatSaveWrites();
     void previewShowsWhatTheBrowserIgnores();
@@ -416,6 +426,7 @@ tst_Windows::Actions tst_Windows::actions()
                             key == 1 ? Qt::ShiftModifier : Qt::NoModifier);
         const std::string typed = utf8(text) + (key < 2 ? "\r\n" : "");
         model.sections[s] = blanks ? typed : model.sections[s] + typed;
+        model.unwritten[s] = true;
     });
     const auto save = [=, this] {
         const int kind = below(10); // 0: Cancel; 1: a missing folder first
@@ -432,15 +443,55 @@ tst_Windows::Actions tst_Windows::actions()
         if (kind > 0 && model.readOnly[path])
             ++model.messages;
         else if (kind > 0)
-            model.files[path] = toWindows1252(model.buffer) + "\r\n", model.saved = true;
+            model.files[path] = toWindows1252(model.buffer) + "\r\n", model.saved = true,
+            model.opened.clear(), std::ranges::fill(model.unwritten, false);
     };
     add("save", save);
+    // Open: Cancel, a missing file, or one of the files saved; it asks first where a section
+    // holds text no Save or Open wrote, and Cancel is the default answer.
+    add("open", [=, this] {
+        const int kind = below(4);
+        auto file = model.files.begin();
+        std::advance(file, below(int(model.files.size())));
+        const QString path = kind == 1 ? dir->filePath("missing.css") : file->first;
+        script.opens.push_back(kind == 0 ? std::nullopt : std::optional(path));
+        const bool asked = kind > 1 && std::ranges::any_of(std::views::iota(0, 6), [&](int s) {
+                               return model.unwritten[s] && !model.sections[s].empty();
+                           });
+        const bool answered = asked && below(3) > 0; // else the default, Cancel
+        const bool replace = !asked || (answered && below(2) == 0);
+        if (answered)
+            script.confirmations.push_back(replace);
+        model.messages += kind == 1 || asked;
+        click(main, "cmdOpen");
+        if (kind < 2 || !replace)
+            return;
+        // Where each rule goes is the core's tests' and the fuzzer's to check; here every
+        // character of the file but a line break must come back, read as UTF-8 where Qt finds
+        // it valid, else as Windows-1252.
+        const QByteArray bytes = QByteArray::fromStdString(file->second);
+        QStringDecoder utf8(QStringConverter::Utf8), windows1252("windows-1252");
+        QString expected = utf8(bytes), boxes;
+        if (utf8.hasError())
+            expected = windows1252(bytes);
+        for (int s = 0; s < 6; ++s) {
+            model.sections[s] = shown(main, section(s)).second;
+            boxes += QString::fromStdString(model.sections[s]);
+        }
+        const auto characters = [](QString text) {
+            QList<uint> all = text.remove('\r').remove('\n').toUcs4();
+            return std::ranges::sort(all), all;
+        };
+        if (characters(boxes) != characters(expected))
+            model.broken = "Open lost or added a character";
+        model.opened = QFileInfo(path).fileName(), std::ranges::fill(model.unwritten, false);
+    });
     // The replacement of the body section is one step of its undo history; taken back about
     // once in four commits.
     for (int weight = 0; weight < 20 && model.bodyCommitStep == step - 1; ++weight)
         add("Ctrl+Z after a body commit", [=, this] {
             QTest::keyClick(section(0), Qt::Key_Z, Qt::ControlModifier);
-            model.sections[0] = model.bodyBefore;
+            model.sections[0] = model.bodyBefore, model.unwritten[0] = model.bodyWasUnwritten;
         });
     for (auto& [name, shows] : model.open) {
         QWidget* w = window(qPrintable(name));
@@ -501,6 +552,7 @@ tst_Windows::Actions tst_Windows::actions()
             if (s == 0)
                 model.bodyBefore = model.sections[0], model.bodyCommitStep = step;
             model.sections[s] = (s == 0 ? "" : model.sections[s]) + rule;
+            model.bodyWasUnwritten = model.unwritten[0], model.unwritten[s] = true;
             model.open.erase("frmSelection");
         });
     add("Close Window", [=, this] { click(editor, "cmdClose"), model.open.erase("frmSelection"); });
@@ -511,6 +563,8 @@ tst_Windows::Actions tst_Windows::actions()
 QString tst_Windows::mismatch()
 {
     QWidget* main = window("frmMain");
+    if (!model.broken.isEmpty())
+        return model.broken;
     for (int s = 0; s < 6; ++s) {
         if (shown(main, control<QPlainTextEdit>(main, sectionNames[s])).second != model.sections[s])
             return QStringLiteral("section %1 differs").arg(sectionNames[s]);
@@ -519,13 +573,14 @@ QString tst_Windows::mismatch()
     static const QRegularExpression savedTitle(
         QStringLiteral("^Rulecraft v1 :: File saved on [^:]*%1[^:]*$")
             .arg(QDate::currentDate().year() % 100));
-    if (model.saved ? !savedTitle.match(main->windowTitle()).hasMatch()
-                    : main->windowTitle() != "Rulecraft V1")
+    if (!model.opened.isEmpty() ? main->windowTitle() != "Rulecraft V1 :: " + model.opened
+        : model.saved           ? !savedTitle.match(main->windowTitle()).hasMatch()
+                                : main->windowTitle() != "Rulecraft V1")
         return "title is " + main->windowTitle();
     if (control<StylesheetBuffer>(main, "h")->text() != model.buffer)
         return "the stylesheet buffer differs";
-    if (!script.saves.empty() || !script.colours.empty() ||
-        script.messages.size() != model.messages)
+    if (!script.saves.empty() || !script.colours.empty() || !script.opens.empty() ||
+        !script.confirmations.empty() || script.messages.size() != model.messages)
         return "dialogs and messages differ: " + script.messages.join('|');
     QStringList open, expected{"frmMain"};
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -607,7 +662,7 @@ void tst_Windows::tabFollowsTheDesignedOrder_data()
     QTest::addColumn<QString>("order");
     // clang-format off
     QTest::newRow("main") << "" << "frmMain" << "tBody tA tTABLE tHR tH tBlank cmdBody cmdA "
-        "cmdTable cmdHR cmdH cmdCustom cmdAlink cmdAvisited cmdAhover cmdTR cmdTD cmdExit cmdSave "
+        "cmdTable cmdHR cmdH cmdCustom cmdAlink cmdAvisited cmdAhover cmdTR cmdTD cmdExit cmdSave cmdOpen "
         "cmdAbout previewButton";
     QTest::newRow("editor") << "cmdTD" << "frmSelection" << "cFont tFont cAFont cText tText "
         "cAText cPadding tPadding cAPadding cBorder tBorder cABorder cMargin tMargin cAMargin "
@@ -730,7 +785,7 @@ void tst_Windows::keysPressOnlyTheirOwnWindowsButtons_data()
         {"cmdH", "frmHSize", "Command1"}, {"cmdCustom", "frmCustom", "Command1"},
         {"cmdAbout", "frmAbout", "cmdOK"}};
     const std::pair<QString, QString> accessKeys[] = {{"Alt+S", "cmdSave"}, {"Alt+A", "cmdAbout"},
-        {"Alt+P", "previewButton"}, {"Alt+X", "cmdExit"}};
+        {"Alt+P", "previewButton"}, {"Alt+X", "cmdExit"}, {"Alt+O", "cmdOpen"}, {"Ctrl+O", "cmdOpen"}};
     // clang-format on
     for (const QStringList& w : windows) {
         const auto row = [&](const QString& focus, const QString& key, const QString& pressed) {
@@ -832,6 +887,56 @@ void tst_Windows::saveAsSession()
     QCOMPARE(questions.filter("style").size(), 2);
     QCOMPARE(open, (QList<bool>{true, false}));
     QCOMPARE(fileBytes(sub + "/style"), "hr {  }x\r\n\r\n");
+
+    // Open starts at the file saved last, offers the same types, and asks before replacing
+    // what no Save or Open wrote, Cancel being the default; the text after the rule's brace
+    // is no rule and goes to the custom section.
+    QTest::keyClicks(control<QPlainTextEdit>(main(), "tBody"), "body { }");
+    QStringList opening;
+    QString question;
+    onNextModal([&](QWidget* dialog) {
+        opening << static_cast<QFileDialog*>(dialog)->nameFilters()
+                << static_cast<QFileDialog*>(dialog)->directory().absolutePath()
+                << dialog->findChild<QLineEdit*>("fileNameEdit")->text();
+        onNextModal(
+            [&](QWidget* box) {
+                auto* message = static_cast<QMessageBox*>(box);
+                question = message->text();
+                QCOMPARE(message->defaultButton(), message->button(QMessageBox::Cancel));
+                message->buttons().constFirst()->click();
+            },
+            dialog);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    click(main(), "cmdOpen");
+    QCOMPARE(opening, offered + QStringList({sub, "style"}));
+    QVERIFY2(question.contains(QDir::toNativeSeparators(sub + "/style")), qPrintable(question));
+    const QString sections[] = {"", "", "", "hr {  }\r\n", "", "x\r\n"};
+    for (int s = 0; s < 6; ++s)
+        QCOMPARE(shown(main(), control<QPlainTextEdit>(main(), sectionNames[s])).second,
+                 utf8(sections[s]));
+    QCOMPARE(main()->windowTitle(), "Rulecraft V1 :: style");
+}
+
+// A .css file dropped on the window or on a box opens, where the box would paste its name.
+void tst_Windows::droppedStylesheetOpens()
+{
+    const QString path = dir->filePath("dropped.css");
+    QVERIFY(writeFile(path, "td { }\r\n\r\n\r\n", QFile::ReadOwner));
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    data.setText(path);
+    for (QWidget* target : {main(), control<QPlainTextEdit>(main(), "tBody")->viewport()}) {
+        control<QPlainTextEdit>(main(), "tTABLE")->clear();
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &drop);
+        QCOMPARE(shown(main(), control<QPlainTextEdit>(main(), "tTABLE")).second, "td { }\r\n");
+        QCOMPARE(shown(main(), control<QPlainTextEdit>(main(), "tBody")).second, "");
+        QCOMPARE(main()->windowTitle(), "Rulecraft V1 :: dropped.css");
+    }
 }
 
 void tst_Windows::colourSession()
