@@ -19,9 +19,9 @@ namespace {
 // quarter-second poll, a change shows within about half a second of the last key.
 constexpr std::chrono::milliseconds stillTime{200};
 
-QByteArray pageTemplate()
+QByteArray resource(const QString& name)
 {
-    QFile file(QStringLiteral(":/rulecraft/preview.html"));
+    QFile file(QStringLiteral(":/rulecraft/") + name);
     file.open(QIODevice::ReadOnly);
     return file.readAll();
 }
@@ -41,7 +41,9 @@ Preview::Preview(QObject* parent, const SectionSet& sections, CommonDialog& mess
       browser_([this](const QUrl& address, std::function<void()> cannotOpen) {
           openInBrowser(this, address, cannotOpen);
       }),
-      pageTemplate_(pageTemplate())
+      pageTemplate_(resource(QStringLiteral("preview.html"))),
+      sampleTemplate_(resource(QStringLiteral("previewsample.html"))),
+      cssReader_(resource(QStringLiteral("csstree.js")))
 {
     close();
     still_.setSingleShot(true);
@@ -146,7 +148,8 @@ void Preview::adopt(const Build& built)
         next->pendingSelector = QByteArray::fromStdString(built.pending->selector);
     next->samples = built.samples;
     next->sheet = built.sheet;
-    next->page = samplePage(pageTemplate_, next->sheetStamp, next->pageStamp, next->samples);
+    next->page = samplePage(pageTemplate_, next->sheetStamp, next->pageStamp, {});
+    next->sample = samplePage(sampleTemplate_, next->sheetStamp, next->pageStamp, next->samples);
     shown_ = std::move(next);
 }
 
@@ -163,6 +166,7 @@ void Preview::close()
     // Until the first build is in, the page without a sheet.
     auto empty = std::make_shared<Snapshot>();
     empty->page = samplePage(pageTemplate_, 0, 0, {});
+    empty->sample = samplePage(sampleTemplate_, 0, 0, {});
     shown_ = std::move(empty);
 }
 
@@ -174,6 +178,10 @@ std::optional<PreviewServer::Page> Preview::pageAt(const QByteArray& path) const
     const QByteArray name = path.mid(folder.size());
     if (name.isEmpty())
         return PreviewServer::Page{"text/html; charset=utf-8", shown_->page};
+    if (name == "sample")
+        return PreviewServer::Page{"text/html; charset=utf-8", shown_->sample};
+    if (name == "csstree.js")
+        return PreviewServer::Page{"text/javascript; charset=utf-8", cssReader_};
     if (name == "style.css")
         return PreviewServer::Page{"text/css; charset=windows-1252", shown_->sheet};
     // The stamps of the sheet and the page, whether a pending rule is shown, and on a line

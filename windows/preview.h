@@ -58,6 +58,7 @@ private:
         std::optional<QByteArray> pendingSelector;
         QString samples;
         QByteArray page;
+        QByteArray sample;
         QByteArray sheet;
     };
     struct Build;
@@ -73,6 +74,8 @@ private:
     PreviewServer* server_ = nullptr;
     QByteArray token_;
     const QByteArray pageTemplate_;
+    const QByteArray sampleTemplate_;
+    const QByteArray cssReader_;
     std::optional<PendingRule> pending_;
     // Restarted at each change, so that a user who is typing is never kept waiting.
     QTimer still_;
