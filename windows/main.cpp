@@ -9,8 +9,6 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include <sys/resource.h>
-
 int main(int, char* argv[])
 {
     // The program has no command line, so Qt is given none either: no -stylesheet,
@@ -24,14 +22,6 @@ int main(int, char* argv[])
         std::error_code unreadable;
         if (!std::filesystem::is_directory(temporary, unreadable))
             unsetenv("TMPDIR");
-    }
-    // Connections to the preview count against the open files, so the usual soft limit of
-    // 1,024 is raised to the hard one, as long-running desktop programs do: the windows'
-    // own pipes and the dialogs never starve.
-    rlimit files{};
-    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
-        files.rlim_cur = files.rlim_max;
-        setrlimit(RLIMIT_NOFILE, &files);
     }
     QApplication app(argumentCount, arguments);
     // The desktop entry's name lets a Wayland compositor match the windows to it; the
