@@ -4,7 +4,7 @@
 #   bash tools/install-deps.sh run     what building and running the program needs
 #   bash tools/install-deps.sh test    that, and what every test needs
 set -euo pipefail
-packages=(cmake make g++ pkg-config qt6-base-dev fonts-liberation2)
+packages=(cmake make g++ pkg-config qt6-base-dev node-css-tree fonts-liberation2)
 # The tests add GoogleTest, clang with its sanitizer and libFuzzer runtimes (the unversioned
 # package follows the release's default clang), a browser that prints the preview for the
 # test to read, a display, a session bus and pyatspi to hear what a screen reader is told,

@@ -10,7 +10,6 @@
 
 #include <cstdio>
 
-#include <sys/resource.h>
 
 namespace {
 
@@ -67,14 +66,6 @@ int main(int argc, char* argv[])
     char fallbackName[] = "rulecraft";
     int argumentCount = 1;
     char* arguments[] = {argv[0] ? argv[0] : fallbackName, nullptr};
-    // Connections to the preview count against the open files, so the usual soft limit of
-    // 1,024 is raised to the hard one, as long-running desktop programs do: the windows'
-    // own pipes and the dialogs never starve.
-    rlimit files{};
-    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
-        files.rlim_cur = files.rlim_max;
-        setrlimit(RLIMIT_NOFILE, &files);
-    }
     // Made before the application and ended after it, so that nothing Qt writes as it ends
     // lands outside the session's private folder.
     rulecraft::windows::Session session;

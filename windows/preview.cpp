@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QRandomGenerator>
+#include <QThread>
 
 #include <array>
 
@@ -14,26 +15,45 @@ namespace rulecraft::windows {
 
 namespace {
 
-// How long the sections stay still before the page is told: with the page's quarter-second
-// poll, a change shows within half a second of the last key.
-constexpr qint64 stillMs = 200;
+// How long the sections stay still before what is served is built again: with the page's
+// quarter-second poll, a change shows within about half a second of the last key.
+constexpr std::chrono::milliseconds stillTime{200};
 
-QByteArray pageTemplate()
+QByteArray resource(const QString& name)
 {
-    QFile file(QStringLiteral(":/rulecraft/preview.html"));
+    QFile file(QStringLiteral(":/rulecraft/") + name);
     file.open(QIODevice::ReadOnly);
     return file.readAll();
 }
 
 } // namespace
 
+// One build's input, taken in the event loop, and what the worker makes of it.
+struct Preview::Build {
+    MemorySectionSet sections;
+    std::optional<PendingRule> pending;
+    QByteArray sheet;
+    QString samples;
+};
+
 Preview::Preview(QObject* parent, const SectionSet& sections, CommonDialog& messages)
     : QObject(parent), sections_(sections), messages_(messages),
       browser_([this](const QUrl& address, std::function<void()> cannotOpen) {
           openInBrowser(this, address, cannotOpen);
       }),
-      pageTemplate_(pageTemplate())
+      pageTemplate_(resource(QStringLiteral("preview.html"))),
+      sampleTemplate_(resource(QStringLiteral("previewsample.html"))),
+      cssReader_(resource(QStringLiteral("csstree.js")))
 {
+    close();
+    still_.setSingleShot(true);
+    still_.setInterval(stillTime);
+    connect(&still_, &QTimer::timeout, this, &Preview::startBuild);
+}
+
+Preview::~Preview()
+{
+    close();
 }
 
 QUrl Preview::address() const
@@ -55,6 +75,7 @@ void Preview::open()
         std::array<quint32, 4> secret{};
         QRandomGenerator::system()->fillRange(secret.data(), secret.size());
         token_ = QByteArray(reinterpret_cast<const char*>(secret.data()), sizeof secret).toHex();
+        startBuild();
     }
     // One warning for this press, however the browser fails.
     const QUrl page = address();
@@ -68,109 +89,107 @@ void Preview::open()
     });
 }
 
-void Preview::sectionChanged(Section section)
+void Preview::sectionChanged(Section)
 {
-    noteChange(section == Section::Blank);
+    noteChange();
 }
 
 void Preview::pendingRuleChanged(std::optional<PendingRule> rule)
 {
-    const auto custom = [](const std::optional<PendingRule>& r) {
-        return r && sectionForKey(r->key) == Section::Blank;
-    };
-    const bool samplesMayChange = custom(pending_) || custom(rule);
     pending_ = std::move(rule);
-    if (!pending_)
-        withPending_.reset();
-    noteChange(samplesMayChange);
+    noteChange();
 }
 
-void Preview::noteChange(bool samplesMayChange)
+void Preview::noteChange()
 {
-    ++sheetVersion_;
-    sinceChange_.start();
-    samplesStale_ = samplesStale_ || samplesMayChange;
+    // Nothing is built while nothing is served.
+    if (server_)
+        still_.start();
 }
 
-const SectionSet& Preview::shownSections()
+// The sections are taken as they stand now; the bytes Save would write for them, with the
+// pending rule filed into the copy, are made on a thread of their own.
+void Preview::startBuild()
 {
-    if (!pending_)
-        return sections_;
-    if (!withPending_ || withPendingVersion_ != sheetVersion_) {
-        withPending_.emplace(sections_);
-        fileRule(*withPending_, pending_->key, pending_->rule);
-        withPendingVersion_ = sheetVersion_;
+    if (building_) {
+        changedWhileBuilding_ = true;
+        return;
     }
-    return *withPending_;
+    auto build = std::make_shared<Build>(Build{MemorySectionSet(sections_), pending_, {}, {}});
+    building_ = QThread::create([build] {
+        if (build->pending)
+            fileRule(build->sections, build->pending->key, build->pending->rule);
+        std::string text;
+        assembleStylesheet(build->sections, text);
+        forEachFilePiece(text, [&](std::string_view piece) {
+            build->sheet.append(piece.data(), static_cast<qsizetype>(piece.size()));
+            return true;
+        });
+        build->samples = customSamples(build->sections.text(Section::Blank));
+    });
+    connect(building_, &QThread::finished, this, [this, build] {
+        building_->deleteLater();
+        building_ = nullptr;
+        adopt(*build);
+        if (std::exchange(changedWhileBuilding_, false))
+            startBuild();
+    });
+    building_->start();
+}
+
+void Preview::adopt(const Build& built)
+{
+    auto next = std::make_shared<Snapshot>();
+    next->sheetStamp = shown_->sheetStamp + 1;
+    next->pageStamp = shown_->pageStamp + (built.samples != shown_->samples ? 1 : 0);
+    if (built.pending)
+        next->pendingSelector = QByteArray::fromStdString(built.pending->selector);
+    next->samples = built.samples;
+    next->sheet = built.sheet;
+    next->page = samplePage(pageTemplate_, next->sheetStamp, next->pageStamp, {});
+    next->sample = samplePage(sampleTemplate_, next->sheetStamp, next->pageStamp, next->samples);
+    shown_ = std::move(next);
 }
 
 void Preview::close()
 {
+    still_.stop();
     delete std::exchange(server_, nullptr);
-    servedSheet_.clear();
-    withPending_.reset();
+    if (building_) {
+        building_->disconnect(this);
+        building_->wait();
+        delete std::exchange(building_, nullptr);
+    }
+    changedWhileBuilding_ = false;
+    // Until the first build is in, the page without a sheet.
+    auto empty = std::make_shared<Snapshot>();
+    empty->page = samplePage(pageTemplate_, 0, 0, {});
+    empty->sample = samplePage(sampleTemplate_, 0, 0, {});
+    shown_ = std::move(empty);
 }
 
-std::optional<PreviewServer::Page> Preview::pageAt(const QByteArray& path)
+std::optional<PreviewServer::Page> Preview::pageAt(const QByteArray& path) const
 {
     const QByteArray folder = '/' + token_ + '/';
     if (!path.startsWith(folder))
         return std::nullopt;
     const QByteArray name = path.mid(folder.size());
     if (name.isEmpty())
-        return PreviewServer::Page{"text/html; charset=utf-8", page()};
+        return PreviewServer::Page{"text/html; charset=utf-8", shown_->page};
+    if (name == "sample")
+        return PreviewServer::Page{"text/html; charset=utf-8", shown_->sample};
+    if (name == "csstree.js")
+        return PreviewServer::Page{"text/javascript; charset=utf-8", cssReader_};
     if (name == "style.css")
-        return PreviewServer::Page{"text/css; charset=windows-1252", stylesheet()};
+        return PreviewServer::Page{"text/css; charset=windows-1252", shown_->sheet};
+    // The stamps of the sheet and the page, whether a pending rule is shown, and on a line
+    // of its own that rule's selector.
     if (name == "version")
-        return PreviewServer::Page{"text/plain; charset=utf-8", stamps()};
+        return PreviewServer::Page{
+            "text/plain; charset=utf-8",
+            QByteArray::number(shown_->sheetStamp) + ' ' + QByteArray::number(shown_->pageStamp) +
+                (shown_->pendingSelector ? " 1\n" + *shown_->pendingSelector : " 0\n")};
     return std::nullopt;
-}
-
-void Preview::refreshSamples()
-{
-    if (!std::exchange(samplesStale_, false))
-        return;
-    QString samples = customSamples(shownSections().text(Section::Blank));
-    if (samples != samples_)
-        samples_ = std::move(samples), ++pageVersion_;
-}
-
-// The stamps of the sheet and the page, whether a pending rule is shown, and on a line of
-// its own that rule's selector.
-QByteArray Preview::stamps()
-{
-    if (!sinceChange_.isValid() || sinceChange_.elapsed() >= stillMs) {
-        refreshSamples();
-        shownSheetVersion_ = sheetVersion_;
-        shownSelector_.reset();
-        if (pending_)
-            shownSelector_ = QByteArray::fromStdString(pending_->selector);
-    }
-    return QByteArray::number(shownSheetVersion_) + ' ' + QByteArray::number(pageVersion_) +
-           (shownSelector_ ? " 1\n" + *shownSelector_ : " 0\n");
-}
-
-QByteArray Preview::page()
-{
-    refreshSamples();
-    shownSheetVersion_ = sheetVersion_;
-    return samplePage(pageTemplate_, sheetVersion_, pageVersion_, samples_);
-}
-
-// The bytes Save writes, from the same assembly and the same conversion.
-QByteArray Preview::stylesheet()
-{
-    if (servedSheetVersion_ != sheetVersion_) {
-        std::string text;
-        assembleStylesheet(shownSections(), text);
-        servedSheet_.clear();
-        forEachFilePiece(text, [this](std::string_view piece) {
-            servedSheet_.append(piece.data(), static_cast<qsizetype>(piece.size()));
-            return true;
-        });
-        servedSheetVersion_ = sheetVersion_;
-    }
-    return servedSheet_;
 }
 
 } // namespace rulecraft::windows

@@ -9,13 +9,16 @@
 #include "core/stylesheet.h"
 #include "windows/previewserver.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 #include <optional>
+
+class QThread;
 
 namespace rulecraft::windows {
 
@@ -29,11 +32,12 @@ public:
     using Browser = std::function<void(const QUrl& address, std::function<void()> cannotOpen)>;
 
     Preview(QObject* parent, const SectionSet& sections, CommonDialog& messages);
+    ~Preview() override;
 
     // Starts serving at the first call, then hands the page to a browser.
     void open();
-    // Only notes the change: the page asks for the stylesheet when it sees one, once the
-    // typing has paused.
+    // Only notes the change: what is served is built once the sections have been still for
+    // a moment.
     void sectionChanged(Section section);
     // The rule the editor would commit now, or none: the page shows the stylesheet as it
     // would be with it, and says so.
@@ -45,14 +49,24 @@ public:
     void setBrowser(Browser browser) { browser_ = std::move(browser); }
 
 private:
-    std::optional<PreviewServer::Page> pageAt(const QByteArray& path);
-    QByteArray page();
-    QByteArray stylesheet();
-    QByteArray stamps();
-    void refreshSamples();
-    void noteChange(bool samplesMayChange);
-    // The sections as the page shows them: with the pending rule filed into a copy.
-    const SectionSet& shownSections();
+    // What is served, built once per change and only read by the requests: the stamps the
+    // page polls (one per build of the sheet, one per change of the set of sample elements),
+    // the selector of the rule shown before it is committed, and the bytes.
+    struct Snapshot {
+        quint64 sheetStamp = 0;
+        quint64 pageStamp = 0;
+        std::optional<QByteArray> pendingSelector;
+        QString samples;
+        QByteArray page;
+        QByteArray sample;
+        QByteArray sheet;
+    };
+    struct Build;
+
+    std::optional<PreviewServer::Page> pageAt(const QByteArray& path) const;
+    void noteChange();
+    void startBuild();
+    void adopt(const Build& built);
 
     const SectionSet& sections_;
     CommonDialog& messages_;
@@ -60,23 +74,15 @@ private:
     PreviewServer* server_ = nullptr;
     QByteArray token_;
     const QByteArray pageTemplate_;
-    // Stamps the page polls: every change of a section, and every change of the set of
-    // sample elements, which only the custom section decides. The page is told of a change
-    // only once the sections have been still for a moment, so that reading a large section
-    // never delays the keys of a user who is typing.
-    quint64 sheetVersion_ = 0;
-    quint64 shownSheetVersion_ = 0;
-    quint64 pageVersion_ = 0;
-    bool samplesStale_ = true;
-    QElapsedTimer sinceChange_;
-    QString samples_;
-    quint64 servedSheetVersion_ = ~quint64(0);
-    QByteArray servedSheet_;
+    const QByteArray sampleTemplate_;
+    const QByteArray cssReader_;
     std::optional<PendingRule> pending_;
-    std::optional<MemorySectionSet> withPending_;
-    quint64 withPendingVersion_ = 0;
-    // What the page was last told of the pending rule.
-    std::optional<QByteArray> shownSelector_;
+    // Restarted at each change, so that a user who is typing is never kept waiting.
+    QTimer still_;
+    // The sheet is converted and assembled away from the windows, one build at a time.
+    QThread* building_ = nullptr;
+    bool changedWhileBuilding_ = false;
+    std::shared_ptr<const Snapshot> shown_;
 };
 
 } // namespace rulecraft::windows
