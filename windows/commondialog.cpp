@@ -71,6 +71,22 @@ void startAt(QFileDialog& dialog, const QString& previous)
     dialog.selectFile(info.fileName());
 }
 
+// The filter whose files include the previous one's, else the stylesheets': an Open that
+// started on the first filter, text files, would hide the very files it is for.
+QString filterShowing(const QStringList& filters, const QString& previous)
+{
+    const auto matching = [&filters](const QString& suffix) {
+        for (const QString& filter : filters) {
+            if (filter.contains(QStringLiteral("(*.%1)").arg(suffix), Qt::CaseInsensitive))
+                return filter;
+        }
+        return QString();
+    };
+    const QString suffix = QFileInfo(previous).suffix();
+    const QString shown = suffix.isEmpty() ? QString() : matching(suffix);
+    return shown.isEmpty() ? matching(QStringLiteral("css")) : shown;
+}
+
 QColor toQColor(std::uint32_t colour)
 {
     return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
@@ -165,6 +181,7 @@ std::optional<QString> CommonDialog::ShowOpen(QWidget* owner, const QStringList&
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filterShowing(filters, FileName));
     startAt(dialog, FileName);
     const bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
     giveKeysBack(owner);

@@ -898,6 +898,7 @@ void tst_Windows::saveAsSession()
     QString question;
     onNextModal([&](QWidget* dialog) {
         opening << static_cast<QFileDialog*>(dialog)->nameFilters()
+                << static_cast<QFileDialog*>(dialog)->selectedNameFilter()
                 << static_cast<QFileDialog*>(dialog)->directory().absolutePath()
                 << dialog->findChild<QLineEdit*>("fileNameEdit")->text();
         onNextModal(
@@ -911,7 +912,7 @@ void tst_Windows::saveAsSession()
         static_cast<QDialog*>(dialog)->accept();
     });
     click(main(), "cmdOpen");
-    QCOMPARE(opening, offered + QStringList({sub, "style"}));
+    QCOMPARE(opening, offered + QStringList({"CSS Files(*.css)", sub, "style"}));
     QVERIFY2(question.contains(QDir::toNativeSeparators(sub + "/style")), qPrintable(question));
     const QString sections[] = {"", "", "", "hr {  }\r\n", "", "x\r\n"};
     for (int s = 0; s < 6; ++s)
