@@ -4,6 +4,7 @@
 // offer; file_attributes.cpp carries owner, mode and attributes over.
 #include "core/file_attributes.h"
 #include "core/stylesheet.h"
+#include "core/descriptor.h"
 #include "core/text.h"
 
 #include <algorithm>
@@ -120,25 +121,6 @@ bool syncFolder(int folder)
 {
     return ::fsync(folder) == 0 || errno == EINVAL || errno == ENOTSUP;
 }
-
-// Closes a descriptor when it goes out of use.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    // Closes now, so that the error of closing is seen.
-    bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
-
-private:
-    int fd_;
-};
 
 // A name for a new file beside the target. It is short, so that any legal target name can
 // be saved; every step names it relative to the folder, so that any legal path can.

@@ -2,6 +2,7 @@
 // Reading a stylesheet file. POSIX, because a FIFO or a device must be refused before a read
 // could block on it, and a file that changes while it is read must be noticed.
 #include "core/opening.h"
+#include "core/descriptor.h"
 #include "core/text.h"
 
 #include <cerrno>
@@ -41,22 +42,6 @@ bool sameFile(const struct stat& before, const struct stat& after)
     return before.st_size == after.st_size && before.st_mtim.tv_sec == after.st_mtim.tv_sec &&
            before.st_mtim.tv_nsec == after.st_mtim.tv_nsec && after.st_nlink > 0;
 }
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // Reads until the end of the file; fails on an error.
 bool readAll(int fd, std::string& bytes, std::size_t expected)
