@@ -257,10 +257,8 @@ std::pair<QString, std::string> shown(QWidget* window, QObject* control)
     auto* list = qobject_cast<QComboBox*>(control);
     if (auto* owner = qobject_cast<QComboBox*>(control->parent()); owner || list)
         return {(owner ? owner : list)->objectName(), utf8((owner ? owner : list)->currentText())};
-    QString text =
-        control->property(qobject_cast<QLabel*>(control) ? "text" : "plainText").toString();
-    if (auto* edit = qobject_cast<QLineEdit*>(control))
-        text = edit->text();
+    const bool line = qobject_cast<QLabel*>(control) || qobject_cast<QLineEdit*>(control);
+    QString text = control->property(line ? "text" : "plainText").toString();
     if (auto* holder = qobject_cast<DeclarationsBox*>(control)) {
         // What it shows, but for the breaks it is shown with, is what it holds.
         const std::string display =
@@ -770,11 +768,9 @@ void tst_Windows::keysPressOnlyTheirOwnWindowsButtons_data()
         row(w[2], w[1] == "frmMain" ? "Num+Enter" : "Return", w[2]);
         row("", "Esc", "");
     }
-    QTest::newRow("Enter in the tag name") << "cmdCustom"
-                                           << "frmCustom"
-                                           << "txtName"
-                                           << "Return"
-                                           << "";
+    // clang-format off
+    QTest::newRow("Enter in the tag name") << "cmdCustom" << "frmCustom" << "txtName" << "Return" << "";
+    // clang-format on
 }
 
 void tst_Windows::keysPressOnlyTheirOwnWindowsButtons()
