@@ -46,12 +46,13 @@ char32_t through(iconv_t to, char32_t c, std::size_t inSize, std::size_t outSize
     return fallback;
 }
 
+const iconv_t fromWindows1252 = iconv_open("WCHAR_T", "CP1252");
+
 QChar unitOf(std::uint8_t b)
 {
-    static const iconv_t decoder = iconv_open("WCHAR_T", "CP1252");
     if (b >= 0xF0)
         return QChar(breaking[b - 0xF0]);
-    return QChar(b >= 0x80 && b < 0xA0 ? char16_t(through(decoder, b, 1, 4, b)) : b);
+    return QChar(b >= 0x80 && b < 0xA0 ? char16_t(through(fromWindows1252, b, 1, 4, b)) : b);
 }
 
 // Windows-1252 as iconv writes it, "?" where it refuses; asked once a character, since a
@@ -76,14 +77,13 @@ std::string asCharacters(const QList<uint>& characters)
 // iconv's Windows-1252 with U+FFFD for the bytes it refuses; every line break CR LF.
 QString expectedOpenText(QByteArrayView bytes, std::size_t& undefined)
 {
-    static const iconv_t decoder = iconv_open("WCHAR_T", "CP1252");
     QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     QString text = utf8(bytes);
     undefined = 0;
     if (utf8.hasError()) {
         text.clear();
         for (const char b : bytes) {
-            const char32_t c = through(decoder, std::uint8_t(b), 1, 4, 0xFFFD);
+            const char32_t c = through(fromWindows1252, std::uint8_t(b), 1, 4, 0xFFFD);
             undefined += c == 0xFFFD;
             text += QString::fromUcs4(&c, 1);
         }
@@ -128,24 +128,13 @@ constexpr std::string_view tokens[] = {
 // clang-format on
 constexpr std::size_t lineBreak = 26, firstWholeRule = 36, comment = 42;
 
-class Sections final : public rulecraft::SectionSet {
-public:
-    explicit Sections(const rulecraft::SectionTexts& texts) : texts_(texts) {}
-    void appendTextTo(rulecraft::Section section, std::string& out) const override
-    {
-        out += texts_[std::size_t(section)];
-    }
-    void replace(rulecraft::Section, std::string_view) override {}
-    void append(rulecraft::Section, std::string_view) override {}
-
-private:
-    const rulecraft::SectionTexts& texts_;
-};
-
 std::string savedFile(const rulecraft::SectionTexts& texts)
 {
+    rulecraft::MemorySectionSet sections;
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        sections.replace(rulecraft::Section(i), texts[i]);
     std::string stylesheet, bytes;
-    rulecraft::assembleStylesheet(Sections(texts), stylesheet);
+    rulecraft::assembleStylesheet(sections, stylesheet);
     rulecraft::forEachFilePiece(stylesheet, [&](std::string_view piece) {
         bytes += piece;
         return true;
