@@ -983,9 +983,13 @@ void tst_Windows::previewServesWhatSaveWrites()
     }
     qputenv("PATH", path);
 
-    // The stylesheet is Save's bytes, whatever the characters.
+    // The stylesheet is Save's bytes, whatever the characters, a section of megabytes read
+    // in parts between events with a pair split at the first part's end.
     auto* custom = control<QPlainTextEdit>(main(), "tBlank");
     typeText(custom, QStringLiteral("p.note { content: \"\u00e9\u20ac\u6f22\U0001F600\"; }"));
+    paste(control<QPlainTextEdit>(main(), "tH"), "/*" + QString(65533, 'x') + "\U0001F600" +
+                                                     QString(99, 'y').append('\r').repeated(30000) +
+                                                     "*/");
     const QUrl page = preview.address();
     const QRegularExpression loopbackWithToken("^http://127\\.0\\.0\\.1:\\d+/[0-9a-f]{32}/$");
     QVERIFY2(loopbackWithToken.match(page.toString()).hasMatch(), qPrintable(page.toString()));
