@@ -1015,14 +1015,22 @@ void tst_Windows::previewServesWhatSaveWrites()
         QVERIFY2(samples.contains(part), part);
 
     // The rule being composed is served as Add Selection and Save would write it, the body
-    // replaced and others appended; Close Window serves the committed sheet again.
+    // replaced and others appended, after every Add and by the editor's own tag when another
+    // is chosen meanwhile; an editor holding nothing shows nothing; Close Window serves the
+    // committed sheet again.
     for (const char* button : {"cmdBody", "cmdHR"}) {
         QByteArray pending;
         for (const char* end : {"cmdClose", "cmdAddSelection"}) {
             click(main(), button);
-            QTest::keyClicks(control<QLineEdit>(window("frmSelection"), "tColor"), button);
-            click(window("frmSelection"), "cAColor");
-            QTRY_VERIFY((pending = fetch(sheet)) != save("saved.css"));
+            typeText(custom, " ");
+            QTRY_COMPARE(fetch(sheet), save("saved.css"));
+            click(main(), "cmdA");
+            for (const char* value : {end, button}) {
+                QTest::keyClicks(control<QLineEdit>(window("frmSelection"), "tColor"), value);
+                click(window("frmSelection"), "cAColor");
+            }
+            QTRY_VERIFY((pending = fetch(sheet))
+                            .contains(QByteArray("color:") + end + "; color:" + button));
             click(window("frmSelection"), end);
             QTRY_COMPARE(fetch(sheet), save("saved.css"));
         }
