@@ -982,6 +982,12 @@ void tst_Windows::previewServesWhatSaveWrites()
         QVERIFY(script.messages.last().contains(preview.address().toString()));
     }
     qputenv("PATH", path);
+    // Each serving draws a secret of its own.
+    const QString secret = preview.address().path();
+    preview.setBrowser([](const QUrl&, std::function<void()>) {});
+    preview.close();
+    preview.open();
+    QVERIFY(preview.address().path() != secret);
 
     // The stylesheet is Save's bytes, whatever the characters, a section of megabytes read
     // in parts between events with a pair split at the first part's end.
