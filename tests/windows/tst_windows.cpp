@@ -1002,6 +1002,15 @@ void tst_Windows::previewServesWhatSaveWrites()
     const QUrl sheet = page.resolved(QUrl("style.css")), stamps = page.resolved(QUrl("version"));
     QTRY_COMPARE(fetch(sheet), save("saved.css"));
 
+    // A custom rule being composed has its sample before it is committed.
+    paste(custom, "\r");
+    click(main(), "cmdCustom");
+    QTest::keyClicks(control<QLineEdit>(window("frmCustom"), "txtName"), "p.draft");
+    click(window("frmCustom"), "Command1");
+    click(window("frmSelection"), "cAColor");
+    QTRY_VERIFY(fetch(page.resolved(QUrl("sample"))).contains("<p class=\"draft\">p.draft</p>"));
+    click(window("frmSelection"), "cmdClose");
+
     // New custom selectors change both stamps once the sections are still; only ordinary
     // elements get a sample, and only the first hundred selectors.
     const QList<QByteArray> before = fetch(stamps).split(' ');
