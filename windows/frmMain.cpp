@@ -144,11 +144,12 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent)
                        "cmdBody",  "cmdA",        "cmdTable",  "cmdHR",        "cmdH",  "cmdCustom",
                        "cmdAlink", "cmdAvisited", "cmdAhover", "cmdTR",        "cmdTD", "cmdExit",
                        "cmdSave",  "cmdOpen",     "cmdAbout",  "previewButton"});
-    sections_ = std::make_unique<SectionBoxes>(sectionBoxes_);
+    auto boxes = std::make_unique<SectionBoxes>(sectionBoxes_);
     h = new StylesheetBuffer(this);
     CDone = new CommonDialog(this);
     CDone->setObjectName(QStringLiteral("CDone"));
-    preview_ = new Preview(this, *sections_, *CDone);
+    preview_ = new Preview(this, *boxes, *CDone);
+    sections_ = std::move(boxes);
     for (Section section : sectionsInOrder)
         connect(sectionBoxes_[static_cast<std::size_t>(section)], &QPlainTextEdit::textChanged,
                 preview_, [this, section] { preview_->sectionChanged(section); });

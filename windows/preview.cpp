@@ -3,8 +3,10 @@
 
 #include "windows/browser.h"
 #include "windows/commondialog.h"
+#include "windows/qttext.h"
 #include "windows/samplepage.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QThread>
@@ -18,6 +20,10 @@ namespace {
 // How long the sections stay still before what is served is built again: with the page's
 // quarter-second poll, a change shows within about half a second of the last key.
 constexpr std::chrono::milliseconds stillTime{200};
+// The sections are read for the preview in turns of about this long between events, in
+// parts of this many characters.
+constexpr qint64 turnMilliseconds = 4;
+constexpr qsizetype partSize = 64 * 1024;
 
 QByteArray resource(const QString& name)
 {
@@ -30,13 +36,13 @@ QByteArray resource(const QString& name)
 
 // One build's input, taken in the event loop, and what the worker makes of it.
 struct Preview::Build {
-    MemorySectionSet sections;
+    std::array<QString, sectionCount> texts;
     std::optional<PendingRule> pending;
     QByteArray sheet;
     QString samples;
 };
 
-Preview::Preview(QObject* parent, const SectionSet& sections, CommonDialog& messages)
+Preview::Preview(QObject* parent, const SectionBoxes& sections, CommonDialog& messages)
     : QObject(parent), sections_(sections), messages_(messages),
       browser_([this](const QUrl& address, std::function<void()> cannotOpen) {
           openInBrowser(this, address, cannotOpen);
@@ -48,7 +54,10 @@ Preview::Preview(QObject* parent, const SectionSet& sections, CommonDialog& mess
     close();
     still_.setSingleShot(true);
     still_.setInterval(stillTime);
-    connect(&still_, &QTimer::timeout, this, &Preview::startBuild);
+    connect(&still_, &QTimer::timeout, this, &Preview::takeParts);
+    takeNext_.setSingleShot(true);
+    takeNext_.setInterval(0);
+    connect(&takeNext_, &QTimer::timeout, this, &Preview::takeParts);
 }
 
 Preview::~Preview()
@@ -75,7 +84,7 @@ void Preview::open()
         std::array<quint32, 4> secret{};
         QRandomGenerator::system()->fillRange(secret.data(), secret.size());
         token_ = QByteArray(reinterpret_cast<const char*>(secret.data()), sizeof secret).toHex();
-        startBuild();
+        takeParts();
     }
     // One warning for this press, however the browser fails.
     const QUrl page = address();
@@ -89,8 +98,11 @@ void Preview::open()
     });
 }
 
-void Preview::sectionChanged(Section)
+void Preview::sectionChanged(Section section)
 {
+    changed_.set(static_cast<std::size_t>(section));
+    // The part taken so far may be of this section; it is taken again from its start.
+    taking_ = QString();
     noteChange();
 }
 
@@ -102,30 +114,63 @@ void Preview::pendingRuleChanged(std::optional<PendingRule> rule)
 
 void Preview::noteChange()
 {
+    takeNext_.stop();
     // Nothing is built while nothing is served.
     if (server_)
         still_.start();
 }
 
-// The sections are taken as they stand now; the bytes Save would write for them, with the
-// pending rule filed into the copy, are made on a thread of their own.
+// Takes the changed sections' text, a part at a time, for a turn at most; then comes back
+// for the rest after the events that came meanwhile, or starts the build.
+void Preview::takeParts()
+{
+    QElapsedTimer turn;
+    turn.start();
+    for (Section section : sectionsInOrder) {
+        const auto index = static_cast<std::size_t>(section);
+        if (!changed_[index])
+            continue;
+        const qsizetype length = sections_.rawLength(section);
+        if (taking_.isNull())
+            taking_.reserve(length);
+        while (taking_.size() < length) {
+            if (turn.elapsed() >= turnMilliseconds) {
+                takeNext_.start();
+                return;
+            }
+            taking_ += sections_.rawPart(section, taking_.size(), partSize);
+        }
+        taken_[index] = std::exchange(taking_, QString());
+        changed_.reset(index);
+    }
+    startBuild();
+}
+
+// The bytes Save would write for the sections as taken, with the pending rule filed into a
+// copy, are made on a thread of their own.
 void Preview::startBuild()
 {
     if (building_) {
         changedWhileBuilding_ = true;
         return;
     }
-    auto build = std::make_shared<Build>(Build{MemorySectionSet(sections_), pending_, {}, {}});
+    auto build = std::make_shared<Build>(Build{taken_, pending_, {}, {}});
     building_ = QThread::create([build] {
-        if (build->pending)
-            fileRule(build->sections, build->pending->key, build->pending->rule);
+        MemorySectionSet sections;
         std::string text;
-        assembleStylesheet(build->sections, text);
+        for (Section section : sectionsInOrder) {
+            text.clear();
+            appendBoxUtf8(build->texts[static_cast<std::size_t>(section)], text);
+            sections.replace(section, text);
+        }
+        if (build->pending)
+            fileRule(sections, build->pending->key, build->pending->rule);
+        assembleStylesheet(sections, text);
         forEachFilePiece(text, [&](std::string_view piece) {
             build->sheet.append(piece.data(), static_cast<qsizetype>(piece.size()));
             return true;
         });
-        build->samples = customSamples(build->sections.text(Section::Blank));
+        build->samples = customSamples(sections.text(Section::Blank));
     });
     connect(building_, &QThread::finished, this, [this, build] {
         building_->deleteLater();
@@ -154,6 +199,10 @@ void Preview::adopt(const Build& built)
 void Preview::close()
 {
     still_.stop();
+    takeNext_.stop();
+    taken_ = {};
+    changed_.set();
+    taking_ = QString();
     delete std::exchange(server_, nullptr);
     if (building_) {
         building_->disconnect(this);

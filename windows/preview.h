@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <array>
+#include <bitset>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -23,6 +25,7 @@ class QThread;
 namespace rulecraft::windows {
 
 class CommonDialog;
+class SectionBoxes;
 
 class Preview : public QObject {
     Q_OBJECT
@@ -31,7 +34,7 @@ public:
     // Hands an address to a browser; calls cannotOpen, then or later, when none takes it.
     using Browser = std::function<void(const QUrl& address, std::function<void()> cannotOpen)>;
 
-    Preview(QObject* parent, const SectionSet& sections, CommonDialog& messages);
+    Preview(QObject* parent, const SectionBoxes& sections, CommonDialog& messages);
     ~Preview() override;
 
     // Starts serving at the first call, then hands the page to a browser.
@@ -65,10 +68,11 @@ private:
 
     std::optional<PreviewServer::Page> pageAt(const QByteArray& path) const;
     void noteChange();
+    void takeParts();
     void startBuild();
     void adopt(const Build& built);
 
-    const SectionSet& sections_;
+    const SectionBoxes& sections_;
     CommonDialog& messages_;
     Browser browser_;
     PreviewServer* server_ = nullptr;
@@ -79,6 +83,13 @@ private:
     std::optional<PendingRule> pending_;
     // Restarted at each change, so that a user who is typing is never kept waiting.
     QTimer still_;
+    // Each section's text as last taken, and which sections have changed since. A changed
+    // section is taken a part at a time between events, so that however large it is the
+    // windows are never held up; taking_ is what is taken so far of the first changed one.
+    std::array<QString, sectionCount> taken_;
+    std::bitset<sectionCount> changed_;
+    QString taking_;
+    QTimer takeNext_;
     // The sheet is converted and assembled away from the windows, one build at a time.
     QThread* building_ = nullptr;
     bool changedWhileBuilding_ = false;

@@ -115,6 +115,21 @@ void SectionBoxes::append(Section section, std::string_view text)
     appendToBox(box(section), text);
 }
 
+qsizetype SectionBoxes::rawLength(Section section) const
+{
+    // Without the paragraph separator that ends every document, as toRawText leaves it out.
+    return box(section)->document()->characterCount() - 1;
+}
+
+QString SectionBoxes::rawPart(Section section, qsizetype from, qsizetype count) const
+{
+    QTextCursor part(box(section)->document());
+    part.setPosition(static_cast<int>(from));
+    part.setPosition(static_cast<int>(std::min(from + count, rawLength(section))),
+                     QTextCursor::KeepAnchor);
+    return part.selectedText();
+}
+
 QPlainTextEdit* SectionBoxes::box(Section section) const
 {
     return boxes_[static_cast<std::size_t>(section)];

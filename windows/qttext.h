@@ -40,6 +40,11 @@ public:
     void replace(Section section, std::string_view text) override;
     void append(Section section, std::string_view text) override;
 
+    // A box's raw text, as appendBoxText reads it, in UTF-16 units, and a part of it: a large
+    // box can be read a part at a time between events, each part costing only its own size.
+    qsizetype rawLength(Section section) const;
+    QString rawPart(Section section, qsizetype from, qsizetype count) const;
+
 private:
     QPlainTextEdit* box(Section section) const;
 

@@ -950,15 +950,34 @@ void tst_Windows::previewServesWhatSaveWrites()
         QVERIFY(script.messages.last().contains(preview.address().toString()));
     }
     qputenv("PATH", path);
+    // Each serving draws a secret of its own.
+    const QString secret = preview.address().path();
+    preview.setBrowser([](const QUrl&, std::function<void()>) {});
+    preview.close();
+    preview.open();
+    QVERIFY(preview.address().path() != secret);
 
-    // The stylesheet is Save's bytes, whatever the characters.
+    // The stylesheet is Save's bytes, whatever the characters, a section of megabytes read
+    // in parts between events with a pair split at the first part's end.
     auto* custom = control<QPlainTextEdit>(main(), "tBlank");
     typeText(custom, QStringLiteral("p.note { content: \"\u00e9\u20ac\u6f22\U0001F600\"; }"));
+    paste(control<QPlainTextEdit>(main(), "tH"), "/*" + QString(65533, 'x') + "\U0001F600" +
+                                                     QString(99, 'y').append('\r').repeated(30000) +
+                                                     "*/");
     const QUrl page = preview.address();
     const QRegularExpression loopbackWithToken("^http://127\\.0\\.0\\.1:\\d+/[0-9a-f]{32}/$");
     QVERIFY2(loopbackWithToken.match(page.toString()).hasMatch(), qPrintable(page.toString()));
     const QUrl sheet = page.resolved(QUrl("style.css")), stamps = page.resolved(QUrl("version"));
     QTRY_COMPARE(fetch(sheet), save("saved.css"));
+
+    // A custom rule being composed has its sample before it is committed.
+    paste(custom, "\r");
+    click(main(), "cmdCustom");
+    QTest::keyClicks(control<QLineEdit>(window("frmCustom"), "txtName"), "p.draft");
+    click(window("frmCustom"), "Command1");
+    click(window("frmSelection"), "cAColor");
+    QTRY_VERIFY(fetch(page.resolved(QUrl("sample"))).contains("<p class=\"draft\">p.draft</p>"));
+    click(window("frmSelection"), "cmdClose");
 
     // New custom selectors change both stamps once the sections are still; only ordinary
     // elements get a sample, and only the first hundred selectors.
@@ -979,14 +998,22 @@ void tst_Windows::previewServesWhatSaveWrites()
         QVERIFY2(samples.contains(part), part);
 
     // The rule being composed is served as Add Selection and Save would write it, the body
-    // replaced and others appended; Close Window serves the committed sheet again.
-    for (const char* button : {"cmdBody", "cmdHR"}) {
+    // replaced and others appended, after every Add and by the editor's own tag when another
+    // is chosen meanwhile; an editor holding nothing shows nothing; Close Window serves the
+    // committed sheet again.
+    for (const auto& [button, other] : {std::pair{"cmdHR", "cmdBody"}, {"cmdBody", "cmdHR"}}) {
         QByteArray pending;
         for (const char* end : {"cmdClose", "cmdAddSelection"}) {
             click(main(), button);
-            QTest::keyClicks(control<QLineEdit>(window("frmSelection"), "tColor"), button);
-            click(window("frmSelection"), "cAColor");
-            QTRY_VERIFY((pending = fetch(sheet)) != save("saved.css"));
+            typeText(custom, " ");
+            QTRY_COMPARE(fetch(sheet), save("saved.css"));
+            click(main(), other);
+            for (const char* value : {end, button}) {
+                QTest::keyClicks(control<QLineEdit>(window("frmSelection"), "tColor"), value);
+                click(window("frmSelection"), "cAColor");
+            }
+            QTRY_VERIFY((pending = fetch(sheet))
+                            .contains(QByteArray("color:") + end + "; color:" + button));
             click(window("frmSelection"), end);
             QTRY_COMPARE(fetch(sheet), save("saved.css"));
         }
@@ -1030,14 +1057,17 @@ void tst_Windows::previewShowsWhatTheBrowserIgnores()
     QString flood;
     for (int i = 0; i < 1000; ++i)
         flood += "i {" + QString(" colr: 1;").repeated(130) + " }\r";
-    paste(control<QPlainTextEdit>(main(), "tBlank"),
-          "body { display: none; direction: rtl; }\r@font-face { font-family: f; src: url(f) }\r"
-          "@page { margin: 1cm }\ra::after { content: \"}\"; }\r"
-          "body::before { content: \"Nothing to report\"; position: fixed; inset: 0; z-index: 9 }\r"
-          "p.note { font-size: 12 px; margin-top: 5; color:#ff000; color: green !important; }\r"
-          "p { text-a: x; font-colour: red; <b>x</b>: \"</style><script>\"; /* main text */ }\r"
-          "a:hoverr { color: red; }\rp..note { color: red; }\r" +
-              flood + "typed by hand\r");
+    paste(
+        control<QPlainTextEdit>(main(), "tBlank"),
+        "body { display: none; direction: rtl; }\rhtml::before { content: \"Sample \u00e9\" }\r"
+        "@font-face { font-family: f; src: url(f) }\r"
+        "@page { margin: 1cm }\ra::after { content: \"}\"; }\r"
+        "body::before { content: \"Nothing to report\"; position: fixed; inset: 0; z-index: 9 }\r"
+        "p.note { font-size: 12 px; margin-top: 5 !important; color:#ff000; color: green "
+        "!important; }\r"
+        "p { text-a: \u00e9; font-colour: red; <b>x</b>: \"</style><script>\"; /* main text */ }\r"
+        "a:hoverr { color: red; }\rp..note { color: red; }\r" +
+            flood + "typed by hand\r");
     click(main(), "cmdHR");
     QTest::keyClicks(control<QLineEdit>(window("frmSelection"), "tColor"), "#ff000");
     click(window("frmSelection"), "cAColor");
@@ -1069,8 +1099,9 @@ void tst_Windows::previewShowsWhatTheBrowserIgnores()
          {"Showing your rule for hr before it is committed Your browser ignores these parts of "
           "the stylesheet: hr { color: #ff000 } — value not accepted, expected <color> p.note { "
           "font-size: 12 px } — value not accepted, expected <absolute-size> |",
-          "p.note { margin-top: 5 } — value not accepted, expected <length> | <percentage> | auto "
-          "p.note { color: #ff000 } — value not accepted, expected <color> p { text-a: x } — "
+          "p.note { margin-top: 5 !important } — value not accepted, expected <length> | "
+          "<percentage> | auto "
+          "p.note { color: #ff000 } — value not accepted, expected <color> p { text-a: \u00e9 } — "
           "unknown property p { font-colour: red } — unknown property p { <b>x</b>: "
           "\"</style><script>\" } — not a declaration a:hoverr — a selector the browser cannot "
           "read p..note — a selector the browser cannot read i { colr: 1 } — unknown property",
@@ -1078,8 +1109,10 @@ void tst_Windows::previewShowsWhatTheBrowserIgnores()
         QVERIFY2((at = shown.indexOf(QString::fromUtf8(entry), at)) >= 0,
                  qPrintable(shown.left(2000)));
     QCOMPARE(shown.count(QChar(0x2014)), 300);
-    // The sheet's own rules hide the sample page, and nothing else.
+    // The sheet's own rules hide the sample page, and nothing else; its characters read as
+    // Save writes them.
     QVERIFY(!shown.contains("Heading one"));
+    QVERIFY(shown.contains(QString::fromUtf8("Sample \u00e9")));
 }
 
 void tst_Windows::previewServerBoundsEveryClient_data()
