@@ -172,7 +172,11 @@ void Preview::startBuild()
         });
         build->samples = customSamples(sections.text(Section::Blank));
     });
-    connect(building_, &QThread::finished, this, [this, build] {
+    // A finish already queued when close() let its thread go still arrives: only the build
+    // that is still wanted is adopted.
+    connect(building_, &QThread::finished, this, [this, build, number = ++buildNumber_] {
+        if (number != buildNumber_)
+            return;
         building_->deleteLater();
         building_ = nullptr;
         adopt(*build);
@@ -205,6 +209,7 @@ void Preview::close()
     taking_ = QString();
     delete std::exchange(server_, nullptr);
     if (building_) {
+        ++buildNumber_;
         building_->disconnect(this);
         building_->wait();
         delete std::exchange(building_, nullptr);

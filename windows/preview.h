@@ -92,6 +92,7 @@ private:
     QTimer takeNext_;
     // The sheet is converted and assembled away from the windows, one build at a time.
     QThread* building_ = nullptr;
+    quint64 buildNumber_ = 0; // the build whose finish is awaited
     bool changedWhileBuilding_ = false;
     std::shared_ptr<const Snapshot> shown_;
 };
