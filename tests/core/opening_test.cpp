@@ -50,7 +50,8 @@ INSTANTIATE_TEST_SUITE_P(
         Decoding{"surrogate", "\xED\xA0\x80", "í\u00A0€", 0},
         Decoding{"aboveUnicode", "\xF4\x90\x80\x80", "ô\uFFFD€€", 1},
         Decoding{"cutShort", "a\xE2\x82", "aâ‚", 0},
-        Decoding{"lineBreaks", "a\rb\nc\r\nd\n\re\r", "a\r\nb\r\nc\r\nd\r\n\r\ne\r\n", 0}),
+        Decoding{"lineBreaks", "a\rb\nc\r\nd\n\re\r", "a\r\nb\r\nc\r\nd\r\n\r\ne\r\n", 0},
+        Decoding{"lineBreaksPastAWord", "12345678\r12345678", "12345678\r\n12345678", 0}),
     [](const auto& info) { return info.param.name; });
 
 struct Split {
@@ -134,6 +135,8 @@ TEST_F(OpenFile, readsRegularFilesAndRefusesEverythingElseAtOnce)
         {"/dev/zero", "device"},
         {write("nul.css", std::string("p { }\0", 6)), "NUL"},
         {dir / "missing.css", "No such file"},
+        // A regular file whose size says 0 and that still has text: it grew while read.
+        {"/proc/self/status", "changed"},
     };
     for (const auto& [path, why] : refused) {
         const OpenResult result = openStylesheet(path);
