@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QKeyEvent>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -288,6 +289,64 @@ void save(const QString& folder)
         3.0);
 }
 
+// The whole Open command, from pressing Open until the window has shown the opened text, the
+// dialog answered at once.
+double openCommand(frmMain& window, const std::string& path)
+{
+    CommonDialog::Script script;
+    script.opens.push_back(QString::fromStdString(path));
+    window.commonDialog().setScript(&script);
+    return millisecondsOf([&] {
+        press(&window, "cmdOpen");
+        QCoreApplication::processEvents();
+    });
+}
+
+// Rules for every section, as a stylesheet from elsewhere would hold them.
+std::string mixedRulesOf(std::size_t size)
+{
+    static const char* selectors[] = {"body", "a:hover", "td", "hr", "h2", "p.note"};
+    std::string rules;
+    for (std::size_t i = 0; rules.size() < size; ++i)
+        rules += std::string(selectors[i % 6]) +
+                 " {\r\n  color: #FF0000; /* red */\r\n  margin: 0 auto;\r\n}\r\n";
+    return rules;
+}
+
+void open(const QString& folder)
+{
+    const auto path = [&](const char* name) { return QDir(folder).filePath(name).toStdString(); };
+    const auto writeFile = [](const std::string& name, const std::string& bytes) {
+        QFile file(QString::fromStdString(name));
+        if (!file.open(QIODevice::WriteOnly) ||
+            file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
+            std::abort();
+    };
+    writeFile(path("fifty.css"), mixedRulesOf(50'000'000));
+    writeFile(path("ten.css"), mixedRulesOf(10'000'000));
+    {
+        const auto fifty = windowWith({});
+        const auto ten = windowWith({});
+        fifty->show();
+        ten->show();
+        comparePair(
+            "Open command: a file of 50 MB vs one of 10 MB",
+            [&] { return openCommand(*fifty, path("fifty.css")); },
+            [&] { return openCommand(*ten, path("ten.css")); }, 5.5);
+    }
+    // Save's own file, opened into a window that, from the second Open on, holds its text.
+    const std::string tenEach = mixedRulesOf(10'000'000);
+    const auto saved = windowWith(std::vector<std::string>(sectionCount, tenEach));
+    const auto opened = windowWith({});
+    saved->show();
+    opened->show();
+    saveCommand(*saved, path("sixty.css"));
+    comparePair(
+        "Open command: a file of 60 MB vs the Save command of the same 60 MB",
+        [&] { return openCommand(*opened, path("sixty.css")); },
+        [&] { return saveCommand(*saved, path("sixty-saved.css")); }, 1.5);
+}
+
 // A browser on the preview, doing what its page does: it asks for the stamps every quarter
 // of a second and fetches the whole stylesheet whenever its stamp changed.
 class PollingBrowser : public QObject {
@@ -454,6 +513,10 @@ int main(int argc, char* argv[])
     if (only.empty() || only == "save") {
         QTemporaryDir dir(QDir::currentPath() + QStringLiteral("/bench-XXXXXX"));
         save(dir.path());
+    }
+    if (only.empty() || only == "open") {
+        QTemporaryDir dir(QDir::currentPath() + QStringLiteral("/bench-XXXXXX"));
+        open(dir.path());
     }
     return 0;
 }

@@ -4,6 +4,9 @@
 #include "core/opening.h"
 #include "core/codepage.h"
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -15,49 +18,90 @@ namespace {
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view replacement = "\xEF\xBF\xBD";
 
-std::size_t asciiRunEnd(std::string_view bytes, std::size_t pos)
+// Past the ASCII bytes from pos, eight at a time, up to one that needs a look: a byte of
+// 0x80 or more, or a control character below 0x0E (NUL, LF and CR among them).
+std::size_t plainAsciiEnd(std::string_view bytes, std::size_t pos)
 {
+    constexpr std::uint64_t ones = 0x0101010101010101u, highBits = 0x8080808080808080u;
     for (std::uint64_t word = 0; pos + sizeof word <= bytes.size(); pos += sizeof word) {
         std::memcpy(&word, bytes.data() + pos, sizeof word);
-        if (word & 0x8080808080808080u)
+        if (const std::uint64_t flags = (word | ((word - ones * 0x0E) & ~word)) & highBits) {
+            // The lowest flag is exact: a borrow runs only towards higher bytes.
+            if constexpr (std::endian::native == std::endian::little)
+                return pos + std::size_t(std::countr_zero(flags) / 8);
             break;
+        }
     }
-    while (pos < bytes.size() && static_cast<unsigned char>(bytes[pos]) < 0x80)
+    const auto plain = [](unsigned char b) { return b >= 0x0E && b < 0x80; };
+    while (pos < bytes.size() && plain(static_cast<unsigned char>(bytes[pos])))
         ++pos;
     return pos;
 }
 
-// Shortest forms only, no surrogates, nothing above U+10FFFF.
-bool isUtf8(std::string_view bytes)
+// The length of the UTF-8 sequence at pos, or 0 where there is none: shortest forms only, no
+// surrogates, nothing above U+10FFFF.
+std::size_t utf8SequenceAt(std::string_view bytes, std::size_t pos)
 {
-    std::size_t pos = 0;
-    while ((pos = asciiRunEnd(bytes, pos)) < bytes.size()) {
-        const auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-        const unsigned char lead = at(pos);
-        std::size_t extra = 0;
-        unsigned char low = 0x80, high = 0xBF; // the second byte's range
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            extra = 1;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            extra = 2;
-            low = lead == 0xE0 ? 0xA0 : 0x80;
-            high = lead == 0xED ? 0x9F : 0xBF;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            extra = 3;
-            low = lead == 0xF0 ? 0x90 : 0x80;
-            high = lead == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            return false;
-        }
-        if (bytes.size() - pos <= extra || at(pos + 1) < low || at(pos + 1) > high)
-            return false;
-        for (std::size_t i = 2; i <= extra; ++i) {
-            if ((at(pos + i) & 0xC0) != 0x80)
-                return false;
-        }
-        pos += extra + 1;
+    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    const unsigned char lead = at(pos);
+    std::size_t extra = 0;
+    unsigned char low = 0x80, high = 0xBF; // the second byte's range
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        extra = 1;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        extra = 2;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        extra = 3;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
     }
-    return true;
+    if (bytes.size() - pos <= extra || at(pos + 1) < low || at(pos + 1) > high)
+        return 0;
+    for (std::size_t i = 2; i <= extra; ++i) {
+        if ((at(pos + i) & 0xC0) != 0x80)
+            return 0;
+    }
+    return extra + 1;
+}
+
+struct Shape {
+    bool nul = false;
+    bool utf8 = true;
+    bool onlyCrLf = true; // every CR before an LF and every LF after a CR; known only for UTF-8
+};
+
+// All that decoding needs to know of the bytes, in one pass.
+Shape shapeOf(std::string_view bytes)
+{
+    Shape shape;
+    std::size_t pos = 0;
+    while ((pos = plainAsciiEnd(bytes, pos)) < bytes.size()) {
+        const unsigned char b = static_cast<unsigned char>(bytes[pos]);
+        if (b >= 0x80) {
+            const std::size_t length = utf8SequenceAt(bytes, pos);
+            if (length == 0) {
+                shape.utf8 = false;
+                shape.nul = std::memchr(bytes.data() + pos, '\0', bytes.size() - pos);
+                return shape;
+            }
+            pos += length;
+            continue;
+        }
+        if (b == '\0') {
+            shape.nul = true;
+            return shape;
+        }
+        if (b == '\r' && pos + 1 < bytes.size() && bytes[pos + 1] == '\n')
+            ++pos;
+        else if (b == '\r' || b == '\n')
+            shape.onlyCrLf = false;
+        ++pos;
+    }
+    return shape;
 }
 
 void appendUtf8(std::string& out, char32_t c)
@@ -71,18 +115,38 @@ void appendUtf8(std::string& out, char32_t c)
     out += static_cast<char>(0x80 | (c & 0x3F));
 }
 
+// Bytes that end a run a scan copies or skips as it is, one table per scan.
+using ByteSet = std::array<bool, 256>;
+
+constexpr ByteSet byteSet(std::string_view members, bool withHighHalf = false)
+{
+    ByteSet set{};
+    for (const char c : members)
+        set[static_cast<unsigned char>(c)] = true;
+    for (std::size_t b = 0x80; withHighHalf && b < set.size(); ++b)
+        set[b] = true;
+    return set;
+}
+
+std::size_t runEnd(std::string_view text, std::size_t pos, const ByteSet& stops)
+{
+    while (pos < text.size() && !stops[static_cast<unsigned char>(text[pos])])
+        ++pos;
+    return pos;
+}
+
+constexpr ByteSet utf8Stops = byteSet("\r\n"), windows1252Stops = byteSet("\r\n", true);
+
 // Copies text, or its Windows-1252 reading, with every line break as CR LF.
 DecodedText decodeLines(std::string_view bytes, bool windows1252)
 {
     DecodedText decoded;
     std::string& out = decoded.text;
     out.reserve(bytes.size() + bytes.size() / 16);
+    const ByteSet& stops = windows1252 ? windows1252Stops : utf8Stops;
     std::size_t pos = 0;
     while (pos < bytes.size()) {
-        std::size_t run = pos;
-        while (run < bytes.size() && bytes[run] != '\r' && bytes[run] != '\n' &&
-               (!windows1252 || static_cast<unsigned char>(bytes[run]) < 0x80))
-            ++run;
+        const std::size_t run = runEnd(bytes, pos, stops);
         out.append(bytes, pos, run - pos);
         if (run == bytes.size())
             break;
@@ -159,11 +223,14 @@ std::size_t afterToken(std::string_view text, std::size_t pos)
     }
 }
 
+// What a rule's text holds besides these passes in one run of the scan.
+constexpr ByteSet tokenStarts = byteSet("{};\"'\\/");
+
 // After the brace that matches the one at pos, or npos where none does.
 std::size_t afterBlock(std::string_view text, std::size_t pos)
 {
     std::size_t depth = 0;
-    while (pos < text.size()) {
+    while ((pos = runEnd(text, pos, tokenStarts)) < text.size()) {
         const char c = text[pos];
         if (c == '{') {
             ++depth;
@@ -200,7 +267,7 @@ Item itemAt(std::string_view text, std::size_t start)
 {
     const bool atRule = text[start] == '@';
     std::size_t pos = start;
-    while (pos < text.size()) {
+    while ((pos = runEnd(text, pos, tokenStarts)) < text.size()) {
         const char c = text[pos];
         if (c == '{') {
             const std::size_t end = afterBlock(text, pos);
@@ -244,12 +311,22 @@ std::size_t indexOf(Section section)
 
 DecodedText decodeStylesheet(std::string_view bytes)
 {
-    if (bytes.find('\0') != std::string_view::npos)
+    return decodeStylesheet(std::string(bytes));
+}
+
+DecodedText decodeStylesheet(std::string&& bytes)
+{
+    const Shape shape = shapeOf(bytes);
+    if (shape.nul)
         return {false, {}, 0, "holds NUL bytes, so it is no stylesheet"};
-    const bool marked = bytes.starts_with(byteOrderMark);
-    if (isUtf8(bytes))
-        return decodeLines(marked ? bytes.substr(byteOrderMark.size()) : bytes, false);
-    return decodeLines(bytes, true);
+    if (!shape.utf8)
+        return decodeLines(bytes, true);
+    if (bytes.starts_with(byteOrderMark))
+        bytes.erase(0, byteOrderMark.size());
+    // As Save writes line breaks: the bytes are the text.
+    if (shape.onlyCrLf)
+        return {true, std::move(bytes), 0, {}};
+    return decodeLines(bytes, false);
 }
 
 // By the selector each tag's record gives; a custom selector that happens to spell a key
@@ -260,11 +337,13 @@ Section sectionForSelector(std::string_view selector)
         if (tag.selector == selector)
             return tag.section;
     }
-    for (std::string_view size : headingSizes) {
-        if (selector == headingKey(size))
-            return Section::H;
-    }
-    return Section::Blank;
+    static const auto headingKeys = [] {
+        std::array<std::string, headingSizes.size()> keys;
+        std::ranges::transform(headingSizes, keys.begin(), headingKey);
+        return keys;
+    }();
+    return std::ranges::find(headingKeys, selector) != headingKeys.end() ? Section::H
+                                                                         : Section::Blank;
 }
 
 SectionTexts splitIntoSections(std::string_view text)

@@ -27,6 +27,8 @@ struct DecodedText {
 // Windows-1252, the code page Save writes. CR LF, LF and CR alone all become CR LF. Bytes
 // with a NUL among them are no stylesheet and are refused.
 DecodedText decodeStylesheet(std::string_view bytes);
+// The same, keeping the bytes' own memory where they need no change.
+DecodedText decodeStylesheet(std::string&& bytes);
 
 // The section a rule with this selector is filed in, by the key the tag catalogue gives it.
 Section sectionForSelector(std::string_view selector);

@@ -100,10 +100,10 @@ OpenResult openStylesheet(const std::string& path)
         return refused(path, "changed or was removed while it was read; nothing was opened");
 
     try {
-        DecodedText decoded = decodeStylesheet(bytes);
+        DecodedText decoded = decodeStylesheet(std::move(bytes));
         if (!decoded.ok)
             return refused(path, decoded.reason);
-        std::string().swap(bytes);
+        std::string().swap(bytes); // where decoding copied them
         OpenResult result;
         result.sections = splitIntoSections(decoded.text);
         result.undefinedBytes = decoded.undefinedBytes;

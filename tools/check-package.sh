@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from a copy of the source and lets Debian's own tools judge it:
-# lintian, hardening-check, and autopkgtest with the null runner, which installs it on this
+# lintian, hardening-check, desktop-file-validate, and autopkgtest with the null runner, which installs it on this
 # machine; then purges it and checks that nothing of it is left. Run as root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -64,6 +64,9 @@ for flag in -fstack-clash-protection -D_FORTIFY_SOURCE=; do
   fi
 done
 
+echo "== desktop-file-validate"
+desktop-file-validate "$work"/root/usr/share/applications/*.desktop
+
 echo "== autopkgtest"
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }')
 status=0
@@ -75,4 +78,4 @@ DEBIAN_FRONTEND=noninteractive apt-get purge -y -q rulecraft >/dev/null
 for f in $files; do
   [ ! -e "$f" ] || { echo "$f is left after purging" >&2; exit 1; }
 done
-echo "the package builds, passes lintian, hardening-check and autopkgtest, and purges cleanly"
+echo "the package builds, passes lintian, hardening-check, desktop-file-validate and autopkgtest, and purges cleanly"

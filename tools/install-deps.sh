@@ -7,12 +7,13 @@ set -euo pipefail
 packages=(cmake make g++ pkg-config qt6-base-dev node-css-tree fonts-liberation2)
 # The tests add GoogleTest, clang with its sanitizer and libFuzzer runtimes (the unversioned
 # package follows the release's default clang), a browser that prints the preview for the
-# test to read, a display, a session bus and pyatspi to hear what a screen reader is told,
-# git for the package's file list, and Debian's packaging tools (dpkg-buildpackage insists
-# on build-essential) with its judges of a package.
+# test to read, a display with xwininfo to read a window's title, a session bus and pyatspi
+# to hear what a screen reader is told, git for the package's file list, and Debian's
+# packaging tools (dpkg-buildpackage insists on build-essential) with its judges of a
+# package, desktop-file-validate among them.
 [ "${1:-run}" = test ] && packages+=(libgtest-dev googletest clang libclang-rt-dev chromium
-  poppler-utils xvfb xauth dbus-daemon at-spi2-core python3-pyatspi git build-essential
-  debhelper lintian devscripts autopkgtest)
+  poppler-utils xvfb xauth x11-utils dbus-daemon at-spi2-core python3-pyatspi git build-essential
+  debhelper lintian devscripts autopkgtest desktop-file-utils)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -19,9 +19,9 @@ const char* const frmAbout::credits =
     "Choose a tag, collect its declarations, commit the rule into its section,\r\n"
     "and save the stylesheet as a text, HTML or CSS file.\r\n"
     "\r\n"
-    "It reads nothing, keeps no settings and writes only the file you save. Preview\r\n"
-    "serves a sample page from memory on a local address that only your browser is\r\n"
-    "given, until the program ends.\r\n"
+    "It reads only the stylesheets you open, keeps no settings and writes only the\r\n"
+    "file you save. Preview serves a sample page from memory on a local address that\r\n"
+    "only your browser is given, until the program ends.\r\n"
     "Written in C++ with Qt 6 Widgets by the Rulecraft developers.\r\n";
 
 frmAbout::frmAbout(QWidget* parent) : QWidget(parent, toolWindowFlags)

@@ -344,8 +344,11 @@ bool frmMain::openFile(const QString& path)
         return false;
     {
         BusyCursor busy;
-        for (Section section : sectionsInOrder)
-            sections_->replace(section, opened.sections[static_cast<std::size_t>(section)]);
+        for (Section section : sectionsInOrder) {
+            std::string& text = opened.sections[static_cast<std::size_t>(section)];
+            loadBoxText(sectionBoxes_[static_cast<std::size_t>(section)], text);
+            std::string().swap(text);
+        }
     }
     markWritten();
     CDone->FileName = QFileInfo(path).absoluteFilePath();

@@ -93,6 +93,45 @@ void setBoxText(QPlainTextEdit* box, std::string_view text)
     all.insertText(toQt(text));
 }
 
+void loadBoxText(QPlainTextEdit* box, std::string_view text)
+{
+    // A QTextDocument spends microseconds on each paragraph, seconds on the lines of a large
+    // file, so lines are joined into paragraphs of about this many characters by line
+    // separators, which read back as line breaks as paragraph separators do.
+    constexpr qsizetype paragraphLength = 1000;
+    // Decoded and then joined a piece at a time, while the piece is still in the cache.
+    constexpr std::size_t piece = 64 * 1024;
+    QString loaded(static_cast<qsizetype>(text.size()), Qt::Uninitialized);
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    QChar* const start = loaded.data();
+    QChar* out = start;
+    QChar* paragraph = start;
+    for (std::size_t pos = 0; pos < text.size();) {
+        std::size_t end = std::min(pos + piece, text.size());
+        if (end < text.size() && text[end - 1] == '\r' && text[end] == '\n')
+            ++end;
+        const QChar* const decoded =
+            decoder.appendToBuffer(out, QByteArrayView(text.data() + pos, end - pos));
+        pos = end;
+        for (const QChar* in = out; in != decoded;) {
+            const qsizetype lineLength = QStringView(in, decoded).indexOf(u'\r');
+            const QChar* const lineEnd = lineLength < 0 ? decoded : in + lineLength;
+            out = std::copy(in, lineEnd, out);
+            if (lineEnd == decoded)
+                break;
+            in = lineEnd + (lineEnd + 1 != decoded && lineEnd[1] == u'\n' ? 2 : 1);
+            if (out - paragraph >= paragraphLength) {
+                *out++ = QChar::ParagraphSeparator;
+                paragraph = out;
+            } else {
+                *out++ = QChar::LineSeparator;
+            }
+        }
+    }
+    loaded.truncate(out - start);
+    box->setPlainText(loaded);
+}
+
 void appendToBox(QPlainTextEdit* box, std::string_view text)
 {
     QTextCursor end(box->document());

@@ -26,6 +26,8 @@ void appendBoxUtf8(QStringView rawText, std::string& out);
 void appendBoxText(const QPlainTextEdit* box, std::string& out);
 // Replaces what the box holds, as one step that Undo takes back.
 void setBoxText(QPlainTextEdit* box, std::string_view text);
+// Replaces what the box holds with a whole file's section, forgetting its undo history.
+void loadBoxText(QPlainTextEdit* box, std::string_view text);
 // Adds at the end of the box without replacing what it holds.
 void appendToBox(QPlainTextEdit* box, std::string_view text);
 

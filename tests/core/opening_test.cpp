@@ -49,7 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
         Decoding{"surrogate", "\xED\xA0\x80", "í\u00A0€", 0},
         Decoding{"aboveUnicode", "\xF4\x90\x80\x80", "ô\uFFFD€€", 1},
         Decoding{"cutShort", "a\xE2\x82", "aâ‚", 0},
-        Decoding{"lineBreaks", "a\rb\nc\r\nd\n\re\r", "a\r\nb\r\nc\r\nd\r\n\r\ne\r\n", 0}),
+        Decoding{"lineBreaks", "a\rb\nc\r\nd\n\re\r", "a\r\nb\r\nc\r\nd\r\n\r\ne\r\n", 0},
+        Decoding{"lineBreaksPastAWord", "12345678\r12345678", "12345678\r\n12345678", 0}),
     [](const auto& info) { return info.param.name; });
 
 struct Split {
@@ -134,6 +135,8 @@ TEST_F(OpenFile, readsRegularFilesAndRefusesEverythingElseAtOnce)
         {write("nul.css", std::string("p { }\0", 6)), "NUL"},
         {dir / "missing.css", "No such file"},
         {write("locked.css", "p { }"), "Permission denied"},
+        // A regular file whose size says 0 and that still has text: it grew while read.
+        {"/proc/self/status", "changed"},
     };
     ASSERT_EQ(chmod((dir / "locked.css").c_str(), 0200), 0);
     ASSERT_EQ(chmod(dir.c_str(), 0755), 0);

@@ -893,7 +893,11 @@ void tst_Windows::saveAsSession()
 void tst_Windows::droppedStylesheetOpens()
 {
     const QString path = dir->filePath("dropped.css");
-    QVERIFY(writeFile(path, "td { }\r\n\r\n\r\n", QFile::ReadOwner));
+    // Text that is no rule, whose CR LF and then whose U+1F600 straddle the edges of the
+    // pieces a box is filled in.
+    const QString custom =
+        "/*" + QString(65531, 'a') + "*/\r\n/*" + QString(65532, 'b') + "\U0001F600*/\r\n";
+    QVERIFY(writeFile(path, "td { }\r\n\r\n" + custom.toUtf8() + "\r\n\r\n", QFile::ReadOwner));
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(path)});
     data.setText(path);
@@ -906,6 +910,7 @@ void tst_Windows::droppedStylesheetOpens()
         QApplication::sendEvent(target, &drop);
         QCOMPARE(shown(main(), control<QPlainTextEdit>(main(), "tTABLE")).second, "td { }\r\n");
         QCOMPARE(shown(main(), control<QPlainTextEdit>(main(), "tBody")).second, "");
+        QVERIFY(shown(main(), control<QPlainTextEdit>(main(), "tBlank")).second == utf8(custom));
     }
 }
 
