@@ -993,7 +993,7 @@ void tst_Windows::previewServesWhatSaveWrites()
     // shows nothing; Close Window takes it back.
     for (const char* end : {"cmdClose", "cmdAddSelection"}) {
         click(main(), "cmdHR");
-        typeText(custom, " ");
+        typeText(control<QPlainTextEdit>(main(), "tA"), "/");
         QTRY_COMPARE(fetch(sheet), save("saved.css"));
         click(main(), "cmdBody");
         for (const char* value : {"red", end}) {
@@ -1189,9 +1189,7 @@ void tst_Windows::previewServerBoundsEveryClient()
     browser[1].connectToHost(QHostAddress::LocalHost, server.port());
     QVERIFY(answered(browser[1]) && answered(browser[0]));
     // All of them are closed, and then the browser's connections too once they idle.
-    const auto gone = [](QTcpSocket& s) {
-        return s.state() == QAbstractSocket::UnconnectedState;
-    };
+    const auto gone = [](QTcpSocket& s) { return s.state() == QAbstractSocket::UnconnectedState; };
     QTRY_VERIFY(std::ranges::all_of(flood, gone) && std::ranges::all_of(browser, gone));
 }
 
