@@ -162,25 +162,20 @@ QString confirmAndAnswer(QWidget* dialog, QMessageBox::StandardButton answer)
     return text;
 }
 
-// A client of plain sockets, connected to the port; it waits 5 s at most for anything.
-int connectTo(quint16 port)
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    const sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
-    const timeval wait{5, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
-    ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    return fd;
-}
-
 // Sends a head and then up to bodyBytes (below zero: shuts the sending side down), from a
 // thread of its own, so that the server runs on this thread's event loop while the client
 // waits; gives the answer and whether the server closed the connection without a reset.
 std::pair<QByteArray, bool> exchange(quint16 port, const QByteArray& head, qsizetype bodyBytes)
 {
     auto done = std::async(std::launch::async, [=] {
-        const int fd = connectTo(port);
+        // Plain sockets, so that a body of any size is sent without being kept; 5 s at most
+        // for anything.
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        const sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
+        const timeval wait{5, 0};
+        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
+        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
         send(fd, head.constData(), static_cast<size_t>(head.size()), MSG_NOSIGNAL);
         static const std::string piece(64 * 1024, 'x');
         for (qsizetype sent = 0, n = 0; sent < bodyBytes && n >= 0; sent += n)
@@ -1112,48 +1107,42 @@ void tst_Windows::previewShowsWhatTheBrowserIgnores()
 
 void tst_Windows::previewServerBoundsEveryClient_data()
 {
+    using namespace Qt::Literals::StringLiterals;
     QTest::addColumn<QByteArray>("head");
     QTest::addColumn<int>("bodyMiB");
-    QTest::addColumn<QByteArray>("status");
+    QTest::addColumn<int>("status");
     // HOST is the server's own address and port, PORT its port.
     const QByteArray long9k(9000, 'a');
-    QTest::newRow("head past the limit")
-        << "GET /ok HTTP/1.1\r\nX: " + long9k << 0 << QByteArray("431");
-    QTest::newRow("request line past it") << "GET /" + long9k << 0 << QByteArray("431");
+    QTest::newRow("head past the limit") << "GET /ok HTTP/1.1\r\nX: " + long9k << 0 << 431;
+    QTest::newRow("request line past it") << "GET /" + long9k << 0 << 431;
     QTest::newRow("declared body")
-        << QByteArray("POST /ok HTTP/1.1\r\nHost: HOST\r\nContent-Length: 300000000\r\n\r\n") << 48
-        << QByteArray("413");
-    QTest::newRow("chunked body") << QByteArray(
-                                         "GET /ok HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n")
-                                  << 16 << QByteArray("413");
-    QTest::newRow("silence") << QByteArray() << 0 << QByteArray();
+        << "POST /ok HTTP/1.1\r\nHost: HOST\r\nContent-Length: 300000000\r\n\r\n"_ba << 48 << 413;
+    QTest::newRow("chunked body") << "GET /ok HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n"_ba
+                                  << 16 << 413;
+    QTest::newRow("silence") << ""_ba << 0 << 0;
     QTest::newRow("no address, then a flood")
-        << QByteArray("GET / HTTP/1.1\r\nHost: HOST\r\n\r\n") << 0 << QByteArray("404");
+        << "GET / HTTP/1.1\r\nHost: HOST\r\n\r\n"_ba << 0 << 404;
     QTest::newRow("another name for the host")
-        << QByteArray("GET /ok HTTP/1.1\r\nHost: localhost:PORT\r\n\r\n") << 0 << QByteArray("403");
+        << "GET /ok HTTP/1.1\r\nHost: localhost:PORT\r\n\r\n"_ba << 0 << 403;
     QTest::newRow("HEAD for another host")
-        << QByteArray("HEAD /ok HTTP/1.1\r\nHost: elsewhere\r\n\r\n") << 0 << QByteArray("403");
+        << "HEAD /ok HTTP/1.1\r\nHost: elsewhere\r\n\r\n"_ba << 0 << 403;
     QTest::newRow("HEAD of a page")
-        << QByteArray("HEAD /big HTTP/1.1\r\nHost: HOST\r\nConnection: close\r\n\r\n") << 0
-        << QByteArray("200");
+        << "HEAD /big HTTP/1.1\r\nHost: HOST\r\nConnection: close\r\n\r\n"_ba << 0 << 200;
     QTest::newRow("a method that writes")
-        << QByteArray("DELETE /ok HTTP/1.1\r\nHost: HOST\r\n\r\n") << 0 << QByteArray("405");
-    QTest::newRow("half-closed") << QByteArray("GET /big HTTP/1.1\r\nHost: HOST\r\n\r\n") << -1
-                                 << QByteArray("200");
+        << "DELETE /ok HTTP/1.1\r\nHost: HOST\r\n\r\n"_ba << 0 << 405;
+    QTest::newRow("half-closed") << "GET /big HTTP/1.1\r\nHost: HOST\r\n\r\n"_ba << -1 << 200;
     QTest::newRow("space before a colon")
-        << QByteArray("GET /ok HTTP/1.1\r\nHost: HOST\r\nContent-Length : 5\r\n\r\nhello") << 0
-        << QByteArray("400");
+        << "GET /ok HTTP/1.1\r\nHost: HOST\r\nContent-Length : 5\r\n\r\nhello"_ba << 0 << 400;
     QTest::newRow("other version")
-        << QByteArray("GET /ok HTTP/1.9garbage\r\nHost: HOST\r\n\r\n") << 0 << QByteArray("400");
-    QTest::newRow("bare LF") << QByteArray("GET /ok HTTP/1.1\nHost: HOST\n\n") << 0
-                             << QByteArray("400");
+        << "GET /ok HTTP/1.9garbage\r\nHost: HOST\r\n\r\n"_ba << 0 << 400;
+    QTest::newRow("bare LF") << "GET /ok HTTP/1.1\nHost: HOST\n\n"_ba << 0 << 400;
 }
 
 void tst_Windows::previewServerBoundsEveryClient()
 {
     QFETCH(QByteArray, head);
     QFETCH(int, bodyMiB);
-    QFETCH(QByteArray, status);
+    QFETCH(int, status);
     const PreviewServer::Limits limits{8 * 1024, 4, std::chrono::milliseconds(1000),
                                        std::chrono::milliseconds(1000)};
     const QByteArray big(1024 * 1024, 'x');
@@ -1175,17 +1164,16 @@ void tst_Windows::previewServerBoundsEveryClient()
     getrusage(RUSAGE_SELF, &before);
     const auto [answer, closed] = exchange(server.port(), head, bodyMiB * 1024 * 1024);
     getrusage(RUSAGE_SELF, &after);
-    QVERIFY2(answer.startsWith(status.isEmpty() ? "" : "HTTP/1.1 " + status), answer.left(40));
+    QVERIFY2(answer.startsWith(status ? "HTTP/1.1 " + QByteArray::number(status) : ""),
+             answer.left(40));
     QVERIFY(closed);
     QCOMPARE_LE(after.ru_maxrss - before.ru_maxrss, 4096);
     const qsizetype length = answer.indexOf("Content-Length: ");
-    QCOMPARE(length >= 0, !status.isEmpty());
     if (length >= 0)
         QCOMPARE(answer.size() - answer.indexOf("\r\n\r\n") - 4,
                  head.startsWith("HEAD") ? 0 : answer.mid(length + 16).split('\r')[0].toInt());
-    QVERIFY(status.isEmpty() ||
-            answer.contains("\r\nCache-Control: no-store\r\nX-Content-Type-"
-                            "Options: nosniff\r\nReferrer-Policy: no-referrer\r\n"));
+    QVERIFY(!status || answer.contains("\r\nCache-Control: no-store\r\nX-Content-Type-"
+                                       "Options: nosniff\r\nReferrer-Policy: no-referrer\r\n"));
     QTRY_COMPARE(server.connectionCount(), 0);
     if (QTest::currentDataTag() != QByteArrayView("no address, then a flood"))
         return;
