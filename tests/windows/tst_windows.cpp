@@ -1023,7 +1023,7 @@ void tst_Windows::previewShowsWhatTheBrowserIgnores()
         "p.note { font-size: 12 px; margin-top: 5 !important; color:#ff000; color: green "
         "!important; }\r"
         "p { text-a: \u00e9; font-colour: red; <b>x</b>: \"</style><script>\"; /* main text */ }\r"
-        "a:hoverr { color: red; }\rp..note { color: red; }\r" +
+        "a:hoverr { colr: red; }\rp..note { color: red; }\r@frobnicate;\r" +
             flood + "typed by hand\r");
     Preview& preview = static_cast<frmMain*>(main())->preview();
     preview.setBrowser([](const QUrl&, std::function<void()>) {});
@@ -1063,8 +1063,9 @@ void tst_Windows::previewShowsWhatTheBrowserIgnores()
           "p.note { color: #ff000 } — value not accepted, expected <color> p { text-a: \u00e9 } — "
           "unknown property p { font-colour: red } — unknown property p { <b>x</b>: "
           "\"</style><script>\" } — not a declaration a:hoverr — a selector the browser cannot "
-          "read p..note — a selector the browser cannot read i { colr: 1 } — unknown property",
-          "and 129,709 more"})
+          "read p..note — a selector the browser cannot read @frobnicate; — an at-rule the browser "
+          "ignores i { colr: 1 } — unknown property",
+          "and 129,710 more"})
         QVERIFY2((at = shown.indexOf(QString::fromUtf8(entry), at)) >= 0,
                  qPrintable(shown.left(2000)));
     QCOMPARE(shown.count(QChar(0x2014)), 300);
