@@ -1169,6 +1169,9 @@ void tst_Windows::previewServerBoundsEveryClient()
     QVERIFY2(answer.startsWith(status ? "HTTP/1.1 " + QByteArray::number(status) : ""),
              answer.left(40));
     QVERIFY(closed);
+    // A refusal says that it closes, whoever asked.
+    QCOMPARE(answer.contains("\r\nConnection: close\r\n"),
+             (status && status != 200) || head.contains("Connection: close"));
     QCOMPARE_LE(after.ru_maxrss - before.ru_maxrss, 4096);
     const qsizetype length = answer.indexOf("Content-Length: ");
     if (length >= 0)
