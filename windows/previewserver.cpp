@@ -334,9 +334,9 @@ PreviewServer::~PreviewServer()
         delete connection;
 }
 
-bool PreviewServer::listen()
+bool PreviewServer::listen(quint16 port)
 {
-    return listener_->listen(QHostAddress::LocalHost, 0);
+    return listener_->listen(QHostAddress::LocalHost, port);
 }
 
 QByteArray PreviewServer::authority() const

@@ -59,8 +59,8 @@ public:
     }
     ~PreviewServer() override;
 
-    // On 127.0.0.1, at a port the system picks; false when none can be had.
-    bool listen();
+    // On 127.0.0.1, at the port given or else one the system picks; false when it cannot.
+    bool listen(quint16 port = 0);
     quint16 port() const;
     // The address and port, as a browser names them in its Host header.
     QByteArray authority() const;
