@@ -31,8 +31,7 @@ echo "$report"
 #   SHSTK note on Debian 12 (glibc 2.36) nor on 13 (2.41), and the linker keeps the note
 #   only when every object has it (-Wl,-z,cet-report=warning names those three files);
 # - fortify: a checked call replaces only one the compiler can size but not prove in bounds;
-#   the program's calls are all proven (one byte read into one byte) or of sizes it cannot
-#   see, even at _FORTIFY_SOURCE=3 with GCC 14;
+#   where all of a build's calls are proven or of sizes it cannot see, none is found;
 # - stack clash: recognised only by the probe loop of a stack allocation of variable size,
 #   which the program has none of;
 # - branch protection, which Debian 13's hardening-check asks for everywhere, is arm64's.
@@ -44,7 +43,8 @@ case "$debian" in
   13) accepted=(cfi fortify clash branch) ;;
   *) accepted=() ;;
 esac
-missing=$(tail -n +2 <<<"$report" | grep -v ': yes$' || true)
+# "yes" may be followed by what was found, as in "yes (some protected functions found)".
+missing=$(tail -n +2 <<<"$report" | grep -vE ': yes( \(.*\))?$' || true)
 declare -A line=(
   [cfi]='Control flow integrity: no, not found!'
   [fortify]='Fortify Source functions: no, only unprotected functions found!'
