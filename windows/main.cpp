@@ -10,7 +10,6 @@
 
 #include <cstdio>
 
-
 namespace {
 
 struct CommandLine {
@@ -33,6 +32,21 @@ CommandLine readCommandLine(int argc, char* argv[])
     const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A stylesheet to open."),
                                  QStringLiteral("[file]"));
+    // Qt's own options, as a launcher may pass them, are taken and ignored, never refused:
+    // Qt is given none of them.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const auto ignore = [&parser](std::initializer_list<const char*> names, const QString& value) {
+        for (const char* name : names) {
+            QCommandLineOption ignored(QString::fromLatin1(name), QString(), value);
+            ignored.setFlags(QCommandLineOption::HiddenFromHelp);
+            parser.addOption(ignored);
+        }
+    };
+    ignore({"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+            "qwindowicon", "qwindowtitle", "style", "stylesheet", "session", "display", "geometry",
+            "name", "title", "visual", "qmljsdebugger"},
+           QStringLiteral("value"));
+    ignore({"reverse", "widgetcount", "nograb", "dograb", "sync"}, QString());
     CommandLine line;
     if (!parser.parse(arguments) || parser.positionalArguments().size() > 1) {
         const QString error = parser.positionalArguments().size() > 1
@@ -41,7 +55,8 @@ CommandLine readCommandLine(int argc, char* argv[])
         std::fprintf(stderr, "rulecraft: %s\nTry 'rulecraft --help'.\n", qPrintable(error));
         line.exitStatus = 2;
     } else if (parser.isSet(help)) {
-        std::fputs(qPrintable(parser.helpText().replace(arguments.constFirst(),
+        // Without an application Qt names no program in the usage line.
+        std::fputs(qPrintable(parser.helpText().replace(QStringLiteral("<executable_name>"),
                                                         QStringLiteral("rulecraft"))),
                    stdout);
         line.exitStatus = 0;
