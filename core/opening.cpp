@@ -329,23 +329,6 @@ DecodedText decodeStylesheet(std::string&& bytes)
     return decodeLines(bytes, false);
 }
 
-// By the selector each tag's record gives; a custom selector that happens to spell a key
-// ("alink") is no tag's, and is filed with the custom rules.
-Section sectionForSelector(std::string_view selector)
-{
-    for (const CatalogueTag& tag : tagCatalogue) {
-        if (tag.selector == selector)
-            return tag.section;
-    }
-    static const auto headingKeys = [] {
-        std::array<std::string, headingSizes.size()> keys;
-        std::ranges::transform(headingSizes, keys.begin(), headingKey);
-        return keys;
-    }();
-    return std::ranges::find(headingKeys, selector) != headingKeys.end() ? Section::H
-                                                                         : Section::Blank;
-}
-
 SectionTexts splitIntoSections(std::string_view text)
 {
     // Save ends the file with one CR LF more than its text, and every section with one more

@@ -30,9 +30,6 @@ DecodedText decodeStylesheet(std::string_view bytes);
 // The same, keeping the bytes' own memory where they need no change.
 DecodedText decodeStylesheet(std::string&& bytes);
 
-// The section a rule with this selector is filed in, by the key the tag catalogue gives it.
-Section sectionForSelector(std::string_view selector);
-
 using SectionTexts = std::array<std::string, sectionCount>;
 
 // A rule is its selector to the matching closing brace, over any number of lines; braces in

@@ -96,6 +96,9 @@ Section sectionForKey(std::string_view key);
 std::string selectorOf(std::string_view key);
 // The key a selector is chosen by, the way back from selectorOf.
 std::string tagForSelector(std::string_view selector);
+// The section a rule for this selector is filed in when a file is opened: its tag's, where the
+// way back leads to a tag; a custom selector that spells a key ("alink") is filed as custom.
+Section sectionForSelector(std::string_view selector);
 // A selector followed by " { ".
 std::string openerFor(std::string_view selector);
 

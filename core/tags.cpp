@@ -35,6 +35,12 @@ std::string tagForSelector(std::string_view selector)
     return std::string(selector);
 }
 
+Section sectionForSelector(std::string_view selector)
+{
+    const std::string key = tagForSelector(selector);
+    return selectorOf(key) == selector ? sectionForKey(key) : Section::Blank;
+}
+
 std::string openerFor(std::string_view selector)
 {
     return joined({selector, " { "});
